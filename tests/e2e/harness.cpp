@@ -1,0 +1,430 @@
+// Test harness for the whole program under a private Xvfb.
+#include "harness.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+extern char **environ;
+
+namespace e2e
+{
+
+namespace
+{
+
+const double pi = 3.14159265358979323846;
+
+double now()
+{
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+std::vector<char *> pointers(std::vector<std::string> &strings)
+{
+    std::vector<char *> result;
+    for (auto &s : strings)
+        result.push_back(s.data());
+    result.push_back(nullptr);
+    return result;
+}
+
+// The environment of the test, with the given variables replaced or added.
+std::vector<std::string> environmentWith(const std::vector<std::string> &overrides)
+{
+    std::vector<std::string> result;
+    for (char **e = environ; *e; ++e) {
+        std::string entry = *e;
+        bool replaced = false;
+        for (const auto &o : overrides)
+            replaced |= entry.compare(0, o.find('=') + 1, o, 0, o.find('=') + 1) == 0;
+        if (!replaced)
+            result.push_back(entry);
+    }
+    result.insert(result.end(), overrides.begin(), overrides.end());
+    return result;
+}
+
+void writeFile(const std::string &path, const std::string &text, bool executable)
+{
+    std::ofstream(path) << text;
+    if (executable)
+        chmod(path.c_str(), 0755);
+}
+
+Display *xdisplay(Xserver &x)
+{
+    return static_cast<Display *>(x.connection);
+}
+
+} // namespace
+
+void sleepFor(double seconds)
+{
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+Pixel project(double x, double y, double z, double spinDegrees, int width, int height)
+{
+    const double f = 1.0 / std::tan(25.0 * pi / 180.0); // half of the 50 degree field of view
+    const double a = spinDegrees * pi / 180.0;
+    const double xs = x * std::cos(a) + z * std::sin(a);
+    const double zs = -x * std::sin(a) + z * std::cos(a);
+    const double depth = 45.0 - zs; // the eye sits at z = 45
+    const double ndcX = f * xs / depth;
+    const double ndcY = f * y / depth;
+    return {(ndcX + 1) / 2 * width, height - (ndcY + 1) / 2 * height};
+}
+
+bool isBackground(Rgb c)
+{
+    return c.r < 8 && c.g < 8 && std::abs(c.b - 26) <= 3; // clear colour (0, 0, 0.1)
+}
+
+bool isBlue(Rgb c)
+{
+    // Strong blue ambient; the lights add some red and green, depending on the edge.
+    return c.b >= 150 && c.b >= c.r + 80 && c.b >= c.g + 80;
+}
+
+bool isGreen(Rgb c)
+{
+    // The sphere's green ambient lifts g to 102 at least; the turning light adds red and blue
+    // but no green, and the white text has r = g.
+    return c.g >= 95 && c.g >= c.r + 10;
+}
+
+bool near(const Image &image, Pixel p, bool (*is)(Rgb), int radius)
+{
+    const int cx = static_cast<int>(p.x), cy = static_cast<int>(p.y);
+    for (int y = cy - radius; y <= cy + radius; ++y)
+        for (int x = cx - radius; x <= cx + radius; ++x)
+            if (image.contains(x, y) && is(image.at(x, y)))
+                return true;
+    return false;
+}
+
+int count(const Image &image, bool (*is)(Rgb))
+{
+    int n = 0;
+    for (const Rgb &c : image.pixels)
+        n += is(c);
+    return n;
+}
+
+Pixel centroid(const Image &image, bool (*is)(Rgb))
+{
+    double sx = 0, sy = 0;
+    int n = 0;
+    for (int y = image.y; y < image.y + image.height; ++y)
+        for (int x = image.x; x < image.x + image.width; ++x)
+            if (is(image.at(x, y))) {
+                sx += x;
+                sy += y;
+                ++n;
+            }
+    return n ? Pixel{sx / n, sy / n} : Pixel{-1, -1};
+}
+
+double share(const Image &image, Pixel p, bool (*is)(Rgb), int radius)
+{
+    int inside = 0, hits = 0;
+    const int cx = static_cast<int>(p.x), cy = static_cast<int>(p.y);
+    for (int y = cy - radius; y <= cy + radius; ++y)
+        for (int x = cx - radius; x <= cx + radius; ++x)
+            if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= radius * radius &&
+                image.contains(x, y)) {
+                ++inside;
+                hits += is(image.at(x, y));
+            }
+    return inside ? double(hits) / inside : 0;
+}
+
+Xserver::Xserver()
+{
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    std::vector<std::string> args = {"Xvfb", "-displayfd",   "3",         "-screen",
+                                     "0",    "1280x1024x24", "-nolisten", "tcp"};
+    auto argv = pointers(args);
+    const int failed = posix_spawnp(&pid, "Xvfb", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    if (failed) {
+        close(fds[0]);
+        throw std::runtime_error("cannot start Xvfb");
+    }
+    std::string number;
+    char c;
+    pollfd wait = {fds[0], POLLIN, 0};
+    while (poll(&wait, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
+        number += c;
+    close(fds[0]);
+    if (number.empty())
+        throw std::runtime_error("Xvfb gave no display number");
+    display = ":" + number;
+    connection = XOpenDisplay(display.c_str());
+    if (!connection)
+        throw std::runtime_error("cannot connect to " + display);
+}
+
+Xserver::~Xserver()
+{
+    if (connection)
+        XCloseDisplay(xdisplay(*this));
+    if (pid > 0) {
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+    }
+}
+
+App::App(Xserver &server, Browser browser) : x(server)
+{
+    char scratch[] = "/tmp/wanderlink-e2e-XXXXXX";
+    if (!mkdtemp(scratch))
+        throw std::runtime_error("mkdtemp");
+    dir = scratch;
+    const std::string log = dir + "/launches";
+    const std::string record = "printf '%s:%s\\n' \"$#\" \"$1\" >> '" + log + "'\n";
+    std::string path = dir + ":" + std::getenv("PATH");
+    switch (browser) {
+    case Browser::records:
+        writeFile(dir + "/xdg-open", "#!/bin/sh\n" + record, true);
+        break;
+    case Browser::missing:
+        path = dir; // nothing to start anywhere on it
+        break;
+    case Browser::fails:
+        writeFile(dir + "/xdg-open", "#!/bin/sh\n" + record + "exit 1\n", true);
+        break;
+    case Browser::hangs:
+        writeFile(dir + "/xdg-open", "#!/bin/sh\n" + record + "exec sleep 100000\n", true);
+        break;
+    }
+
+    int outPipe[2], errPipe[2];
+    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    std::vector<std::string> args = {WANDERLINK_BINARY};
+    auto argv = pointers(args);
+    auto env = environmentWith({"DISPLAY=" + x.display, "PATH=" + path});
+    auto envp = pointers(env);
+    const int failed =
+        posix_spawn(&pid, WANDERLINK_BINARY, &actions, &attributes, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    close(outPipe[1]);
+    close(errPipe[1]);
+    out = outPipe[0];
+    err = errPipe[0];
+    fcntl(out, F_SETFL, O_NONBLOCK);
+    fcntl(err, F_SETFL, O_NONBLOCK);
+    if (failed)
+        throw std::runtime_error("cannot start " WANDERLINK_BINARY);
+}
+
+App::~App()
+{
+    if (pid > 0) {
+        kill(-pid, SIGKILL); // the program and every browser it started
+        waitpid(pid, nullptr, 0);
+    }
+    close(out);
+    close(err);
+    if (DIR *d = opendir(dir.c_str())) {
+        while (dirent *e = readdir(d))
+            if (e->d_name[0] != '.')
+                unlink((dir + "/" + e->d_name).c_str());
+        closedir(d);
+    }
+    rmdir(dir.c_str());
+}
+
+void App::waitForWindow()
+{
+    Display *d = xdisplay(x);
+    const double deadline = now() + 20;
+    while (now() < deadline) {
+        Window root, parent, *children = nullptr;
+        unsigned count = 0;
+        if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count)) {
+            for (unsigned i = 0; i < count && !window; ++i) {
+                XWindowAttributes a;
+                if (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable)
+                    window = children[i];
+            }
+            XFree(children);
+        }
+        if (window && isBackground(grab().at(5, 5)))
+            return;
+        if (!alive())
+            throw std::runtime_error("wanderlink ended before showing a window");
+        sleepFor(0.05);
+    }
+    throw std::runtime_error("no window with a first frame within 20 s");
+}
+
+App::Geometry App::geometry()
+{
+    Display *d = xdisplay(x);
+    XWindowAttributes a;
+    if (!XGetWindowAttributes(d, window, &a))
+        throw std::runtime_error("no window attributes");
+    int rootX = 0, rootY = 0;
+    Window child;
+    XTranslateCoordinates(d, window, DefaultRootWindow(d), 0, 0, &rootX, &rootY, &child);
+    return {rootX, rootY, a.width, a.height};
+}
+
+Image App::grab(int width, int height)
+{
+    Display *d = xdisplay(x);
+    XImage *shot = XGetImage(d, DefaultRootWindow(d), 0, 0, static_cast<unsigned>(width),
+                             static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    if (!shot)
+        throw std::runtime_error("XGetImage failed");
+    Image image;
+    image.width = width;
+    image.height = height;
+    image.pixels.reserve(static_cast<size_t>(width * height));
+    for (int py = 0; py < height; ++py)
+        for (int px = 0; px < width; ++px) {
+            const unsigned long p = XGetPixel(shot, px, py);
+            image.pixels.push_back({int(p >> 16 & 255), int(p >> 8 & 255), int(p & 255)});
+        }
+    XDestroyImage(shot);
+    return image;
+}
+
+void App::xdotool(const std::vector<std::string> &arguments)
+{
+    std::vector<std::string> args = {"xdotool"};
+    args.insert(args.end(), arguments.begin(), arguments.end());
+    auto argv = pointers(args);
+    auto env = environmentWith({"DISPLAY=" + x.display});
+    auto envp = pointers(env);
+    pid_t tool;
+    if (posix_spawnp(&tool, "xdotool", nullptr, nullptr, argv.data(), envp.data()) != 0)
+        throw std::runtime_error("cannot start xdotool");
+    int status = 0;
+    waitpid(tool, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error("xdotool failed: " + arguments.front());
+}
+
+void App::drain()
+{
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(out, buffer, sizeof buffer)) > 0)
+        stdoutText.append(buffer, static_cast<size_t>(n));
+    while ((n = read(err, buffer, sizeof buffer)) > 0)
+        stderrText.append(buffer, static_cast<size_t>(n));
+}
+
+bool App::alive()
+{
+    if (pid <= 0)
+        return false;
+    int status;
+    return waitpid(pid, &status, WNOHANG) == 0;
+}
+
+bool App::waitForExit(int &status, double seconds)
+{
+    const double deadline = now() + seconds;
+    while (now() < deadline) {
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid) {
+            pid = -1;
+            drain();
+            return true;
+        }
+        sleepFor(0.02);
+    }
+    return false;
+}
+
+std::vector<std::string> App::launches()
+{
+    std::vector<std::string> lines;
+    std::ifstream log(dir + "/launches");
+    for (std::string line; std::getline(log, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> App::waitForLaunches(size_t count, double seconds)
+{
+    const double deadline = now() + seconds;
+    auto lines = launches();
+    while (lines.size() < count && now() < deadline) {
+        sleepFor(0.05);
+        lines = launches();
+    }
+    return lines;
+}
+
+int App::zombieChildren()
+{
+    int zombies = 0;
+    DIR *proc = opendir("/proc");
+    while (dirent *e = proc ? readdir(proc) : nullptr) {
+        if (e->d_name[0] < '1' || e->d_name[0] > '9')
+            continue; // not a process
+        std::ifstream stat(std::string("/proc/") + e->d_name + "/stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), {});
+        const size_t close = text.rfind(')');
+        if (close == std::string::npos)
+            continue;
+        std::istringstream rest(text.substr(close + 1));
+        char state;
+        long parent;
+        if (rest >> state >> parent && parent == pid && state == 'Z')
+            ++zombies;
+    }
+    if (proc)
+        closedir(proc);
+    return zombies;
+}
+
+void savePpm(const Image &image, const std::string &path)
+{
+    std::ofstream file(path, std::ios::binary);
+    file << "P6\n" << image.width << " " << image.height << "\n255\n";
+    for (const Rgb &c : image.pixels)
+        file << char(c.r) << char(c.g) << char(c.b);
+}
+
+} // namespace e2e

@@ -1,0 +1,100 @@
+// A private X server, the real wanderlink binary in it, and the means to look and poke at it:
+// pixels read back from the screen, real input events from xdotool, a stand-in browser.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace e2e
+{
+
+struct Rgb {
+    int r, g, b;
+};
+
+// A rectangle of the screen as read back from the X server.
+struct Image {
+    int x = 0, y = 0, width = 0, height = 0;
+    std::vector<Rgb> pixels;
+    Rgb at(int px, int py) const
+    {
+        return pixels[static_cast<size_t>((py - y) * width + (px - x))];
+    }
+    bool contains(int px, int py) const
+    {
+        return px >= x && py >= y && px < x + width && py < y + height;
+    }
+};
+
+// Where a scene point lands in a window of the given size, turned by spin degrees: the
+// program's camera (eye at z = 45, 50 degree field of view, aspect 1) worked out by hand.
+struct Pixel {
+    double x, y;
+};
+Pixel project(double x, double y, double z, double spinDegrees = 0, int width = 450,
+              int height = 400);
+
+// Colour classes of the scene's parts.
+bool isBackground(Rgb c);
+bool isBlue(Rgb c);  // the cube's edges, and the sphere's side where light 0 falls
+bool isGreen(Rgb c); // the sphere, whichever way the light falls
+
+// Whether a pixel of the class lies within radius pixels of p.
+bool near(const Image &image, Pixel p, bool (*is)(Rgb), int radius = 2);
+
+// How many pixels of the class the image holds, and their centre.
+int count(const Image &image, bool (*is)(Rgb));
+Pixel centroid(const Image &image, bool (*is)(Rgb));
+
+// The share of pixels within radius of p that are of the class.
+double share(const Image &image, Pixel p, bool (*is)(Rgb), int radius);
+
+// An Xvfb of the test's own, on a display number the server picks itself.
+struct Xserver {
+    Xserver();
+    ~Xserver();
+    std::string display; // ":N"
+    pid_t pid = -1;
+    void *connection = nullptr; // Display*
+};
+
+// How the stand-in xdg-open behaves when the program starts it.
+enum class Browser { records, missing, fails, hangs };
+
+// The real binary, started in a process group of its own so that the browsers it starts can
+// be ended with it.
+struct App {
+    explicit App(Xserver &x, Browser browser = Browser::records);
+    ~App();
+
+    Xserver &x;
+    pid_t pid = -1;
+    std::string dir;        // scratch folder: stand-in browser and its log
+    int out = -1, err = -1; // the program's standard output and error, non-blocking
+    std::string stdoutText, stderrText;
+    unsigned long window = 0; // X window id
+
+    struct Geometry {
+        int x, y, width, height;
+    };
+
+    void waitForWindow(); // mapped and showing a first frame
+    Geometry geometry();  // of the window, in root coordinates
+    Image grab(int width = 450, int height = 400);
+    void xdotool(const std::vector<std::string> &arguments);
+    void drain(); // reads what the program has written so far
+    bool waitForExit(int &status, double seconds);
+    std::vector<std::string> launches(); // one "argc:argv[1]" line per browser start
+    std::vector<std::string> waitForLaunches(size_t count, double seconds);
+    int zombieChildren();
+    bool alive();
+};
+
+void sleepFor(double seconds);
+
+// Writes image as a binary PPM, for looking at what a test saw.
+void savePpm(const Image &image, const std::string &path);
+
+} // namespace e2e

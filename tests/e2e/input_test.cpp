@@ -1,0 +1,120 @@
+// Real clicks, drags and resizes from xdotool, judged by the pixels they change.
+#include "harness.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+using namespace e2e;
+
+namespace
+{
+
+class Input : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        app.waitForWindow();
+    }
+
+    // Pixels that are blue in one picture and not in the other, away from the resting
+    // sphere, whose shading the turning light changes.
+    static int blueDifference(const Image &a, const Image &b)
+    {
+        const Pixel sphere = project(3, 3, 3);
+        int different = 0;
+        for (int y = 0; y < a.height; ++y)
+            for (int x = 0; x < a.width; ++x)
+                if (std::hypot(x - sphere.x, y - sphere.y) > 15)
+                    different += isBlue(a.at(x, y)) != isBlue(b.at(x, y));
+        return different;
+    }
+
+    Xserver x;
+    App app{x};
+};
+
+double distance(Pixel a, Pixel b)
+{
+    return std::hypot(a.x - b.x, a.y - b.y);
+}
+
+} // namespace
+
+TEST_F(Input, LeftClickSetsTheSphereWandering)
+{
+    const Pixel rest = project(3, 3, 3);
+    sleepFor(0.3);
+    ASSERT_LT(distance(centroid(app.grab(), isGreen), rest), 3) << "still at rest before a click";
+
+    // Three presses: three timer chains, so each move takes a third of five seconds.
+    app.xdotool({"mousemove", "100", "300", "click", "--repeat", "3", "--delay", "30", "1"});
+    bool moved = false;
+    for (int i = 0; i < 100 && !moved; ++i) {
+        sleepFor(0.05);
+        const Image image = app.grab();
+        moved = share(image, rest, isGreen, 3) < 0.2 && count(image, isGreen) > 50 &&
+                distance(centroid(image, isGreen), rest) > 25;
+    }
+    EXPECT_TRUE(moved) << "the sphere left (3, 3, 3) and shows elsewhere";
+}
+
+TEST_F(Input, DragTurnsTheSceneByThePointersXAndBack)
+{
+    // The middle button starts no move, so the sphere stays put while the drag turns things.
+    const Image start = app.grab();
+    app.xdotool({"mousemove", "225", "200", "mousedown", "2"});
+    app.xdotool({"mousemove", "40", "200"});
+    sleepFor(0.3);
+    const Image turned = app.grab();
+    EXPECT_GT(blueDifference(start, turned), 500);
+    // At 40 degrees the four upright edges and the sphere are where the camera puts them.
+    for (double cx : {-13.5, 13.5})
+        for (double cz : {-13.5, 13.5})
+            EXPECT_TRUE(near(turned, project(cx, 5, cz, 40), isBlue, 2))
+                << "upright edge at " << cx << ", " << cz;
+    EXPECT_NEAR(centroid(turned, isGreen).x, project(3, 3, 3, 40).x, 3);
+
+    app.xdotool({"mousemove", "0", "200"});
+    sleepFor(0.3);
+    const Image back = app.grab();
+    app.xdotool({"mouseup", "2"});
+    EXPECT_LT(blueDifference(start, back), 60) << "a drag to x = 0 restores the view";
+    EXPECT_NEAR(centroid(back, isGreen).x, project(3, 3, 3).x, 3);
+}
+
+TEST_F(Input, ReleasingKeepsTheLastTurn)
+{
+    app.xdotool({"mousemove", "225", "200", "mousedown", "3"});
+    app.xdotool({"mousemove", "30", "200", "mouseup", "3"});
+    app.xdotool({"mousemove", "300", "300"}); // plain motion turns nothing
+    sleepFor(0.3);
+    EXPECT_TRUE(near(app.grab(), project(13.5, 13.5, 13.5, 30), isBlue, 3));
+}
+
+TEST_F(Input, AWideWindowStretchesThePicture)
+{
+    app.xdotool({"windowsize", std::to_string(app.window), "900", "400"});
+    sleepFor(0.5);
+    ASSERT_EQ(app.geometry().width, 900);
+    const Image wide = app.grab(900, 400);
+    // The projection keeps its aspect of 1, so x positions double with the width.
+    EXPECT_TRUE(near(wide, project(13.5, 0, 13.5, 0, 900, 400), isBlue));
+    EXPECT_TRUE(near(wide, project(-13.5, 0, -13.5, 0, 900, 400), isBlue));
+    EXPECT_FALSE(near(wide, project(13.5, 0, 13.5), isBlue, 4)) << "the old right edge is gone";
+    EXPECT_NEAR(centroid(wide, isGreen).x, project(3, 3, 3, 0, 900, 400).x, 4);
+    EXPECT_NEAR(centroid(wide, isGreen).y, project(3, 3, 3, 0, 900, 400).y, 4);
+}
+
+TEST_F(Input, SurvivesATinyAndAHugeWindow)
+{
+    for (const char *size : {"1", "1280", "1", "450"}) {
+        app.xdotool({"windowsize", std::to_string(app.window), size, size});
+        sleepFor(0.2);
+        ASSERT_TRUE(app.alive()) << "after a resize to " << size;
+    }
+    app.drain();
+    EXPECT_EQ(app.stdoutText, "<escape> to exit\n");
+}

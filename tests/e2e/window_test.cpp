@@ -1,0 +1,130 @@
+// The real program in a real window: what it prints, what it draws, how Escape ends it.
+#include "harness.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+
+using namespace e2e;
+
+namespace
+{
+
+class Window : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        app.waitForWindow();
+    }
+
+    Xserver x;
+    App app{x};
+};
+
+// Midpoints of the twelve cube edges: the cube spans -13.5..13.5.
+std::vector<Pixel> edgeMidpoints(double spin = 0, int width = 450, int height = 400)
+{
+    const double h = 13.5;
+    std::vector<Pixel> points;
+    for (double a : {-h, h})
+        for (double b : {-h, h}) {
+            points.push_back(project(0, a, b, spin, width, height));
+            points.push_back(project(a, 0, b, spin, width, height));
+            points.push_back(project(a, b, 0, spin, width, height));
+        }
+    return points;
+}
+
+} // namespace
+
+TEST_F(Window, OpensAt450x400AtTheOriginAndPrintsTheHintOnce)
+{
+    const auto g = app.geometry();
+    EXPECT_EQ(g.x, 0);
+    EXPECT_EQ(g.y, 0);
+    EXPECT_EQ(g.width, 450);
+    EXPECT_EQ(g.height, 400);
+
+    sleepFor(0.5); // many frames later, still the one line
+    app.drain();
+    EXPECT_EQ(app.stdoutText, "<escape> to exit\n");
+    EXPECT_EQ(app.stderrText, "");
+}
+
+TEST_F(Window, DrawsTheCubeAndTheRestingSphereOnADarkBlueBackground)
+{
+    const Image image = app.grab();
+    if (const char *path = std::getenv("WANDERLINK_SCREENSHOT"))
+        savePpm(image, path);
+
+    for (Pixel corner : {Pixel{2, 2}, Pixel{447, 2}, Pixel{2, 397}, Pixel{447, 397}})
+        EXPECT_TRUE(isBackground(image.at(int(corner.x), int(corner.y))))
+            << corner.x << "," << corner.y;
+
+    // Every edge shows where the camera puts it, except the bottom front one, which the
+    // address covers.
+    const auto edges = edgeMidpoints();
+    for (size_t i = 0; i < edges.size(); ++i) {
+        if (edges[i].y > 360 && edges[i].x > 200 && edges[i].x < 260)
+            continue;
+        EXPECT_TRUE(near(image, edges[i], isBlue)) << "edge at " << edges[i].x << "," << edges[i].y;
+    }
+    EXPECT_FALSE(near(image, {60, 200}, isBlue, 4)) << "between the front and back faces";
+
+    // The sphere, radius 1, rests at (3, 3, 3): green around its centre and nowhere else.
+    EXPECT_GT(share(image, project(3, 3, 3), isGreen, 6), 0.7);
+    EXPECT_EQ(share(image, project(-3, 3, 3), isGreen, 6), 0.0);
+    const Pixel centre = centroid(image, isGreen);
+    EXPECT_NEAR(centre.x, project(3, 3, 3).x, 3);
+    EXPECT_NEAR(centre.y, project(3, 3, 3).y, 3);
+}
+
+TEST_F(Window, KeepsDrawingWhileTheLightTurns)
+{
+    // The sphere rests, yet the picture changes because light 0 turns a degree a frame.
+    int changed = 0;
+    for (int i = 0; i < 5 && !changed; ++i) {
+        const Image before = app.grab();
+        sleepFor(0.1);
+        const Image after = app.grab();
+        for (size_t p = 0; p < before.pixels.size(); ++p)
+            changed += before.pixels[p].g != after.pixels[p].g;
+    }
+    EXPECT_GT(changed, 50);
+    EXPECT_TRUE(app.alive());
+}
+
+TEST_F(Window, EscapeEndsTheProgramWithStatusZero)
+{
+    app.xdotool({"mousemove", "200", "200"}); // keys go to the window under the pointer
+    app.xdotool({"key", "Escape"});
+    int status = 0;
+    ASSERT_TRUE(app.waitForExit(status, 10));
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(app.stdoutText, "<escape> to exit\n");
+}
+
+TEST_F(Window, OtherKeysDoNotEndIt)
+{
+    app.xdotool({"mousemove", "200", "200"});
+    app.xdotool({"key", "q", "Return", "space"});
+    sleepFor(0.5);
+    EXPECT_TRUE(app.alive());
+}
+
+TEST(NoDisplay, FailsAtOnceWithAClearError)
+{
+    Xserver x;
+    x.display = ":999"; // nobody listens there
+    App app(x);
+    int status = 0;
+    ASSERT_TRUE(app.waitForExit(status, 10));
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_NE(WEXITSTATUS(status), 0);
+    EXPECT_NE(app.stderrText.find("display"), std::string::npos) << app.stderrText;
+    EXPECT_EQ(app.stdoutText, "");
+}

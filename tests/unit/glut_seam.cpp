@@ -1,0 +1,73 @@
+// Recording stand-ins for the GLUT and GL calls made by the callbacks under test.
+#include "glut_seam.h"
+
+#include "app/gl.h"
+
+namespace seam
+{
+
+std::vector<Timer> timers;
+int redisplays;
+int swaps;
+int viewport[4];
+std::string stroked;
+
+void reset()
+{
+    timers.clear();
+    redisplays = 0;
+    swaps = 0;
+    viewport[0] = viewport[1] = viewport[2] = viewport[3] = -1;
+    stroked.clear();
+}
+
+void fireTimers()
+{
+    std::vector<Timer> due;
+    due.swap(timers);
+    for (const Timer &t : due)
+        t.callback(t.value);
+}
+
+} // namespace seam
+
+void glutTimerFunc(unsigned int millis, void (*callback)(int), int value)
+{
+    seam::timers.push_back({millis, callback, value});
+}
+
+void glutPostRedisplay()
+{
+    seam::redisplays++;
+}
+
+void glutSwapBuffers()
+{
+    seam::swaps++;
+}
+
+void glViewport(GLint x, GLint y, GLsizei width, GLsizei height)
+{
+    seam::viewport[0] = x;
+    seam::viewport[1] = y;
+    seam::viewport[2] = width;
+    seam::viewport[3] = height;
+}
+
+void glutStrokeCharacter(void *font, int character)
+{
+    (void)font;
+    seam::stroked += static_cast<char>(character);
+}
+
+void glutWireCube(double edge)
+{
+    (void)edge;
+}
+
+void glutSolidSphere(double radius, GLint slices, GLint stacks)
+{
+    (void)radius;
+    (void)slices;
+    (void)stacks;
+}

@@ -1,0 +1,46 @@
+// The test seam: the GLUT and GL entry points the callbacks call (timers, redisplay requests,
+// the viewport, the drawing of shapes and text) are defined by the test program itself, so
+// the linker binds the program's code to these recorders instead of the real library.
+#pragma once
+
+#include "app/scene.h"
+#include "wander/wander.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace seam
+{
+
+struct Timer {
+    unsigned millis;
+    void (*callback)(int);
+    int value;
+};
+
+extern std::vector<Timer> timers; // armed and not yet fired
+extern int redisplays;            // glutPostRedisplay calls
+extern int swaps;                 // glutSwapBuffers calls
+extern int viewport[4];           // the last glViewport
+extern std::string stroked;       // characters drawn with the stroke font, in order
+
+void reset();
+
+// Fires every timer armed before the call, once: one 20 ms round of all chains.
+void fireTimers();
+
+} // namespace seam
+
+// Every test starts from the program's starting state, a known random seed and a quiet seam.
+class FreshScene : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        scene = SceneState{};
+        seam::reset();
+        seedRandom(1);
+    }
+};

@@ -1,0 +1,160 @@
+// Letters, the drawn text, the pacing of browser launches and the turning light.
+#include "glut_seam.h"
+
+#include "input/input.h"
+#include "render/render.h"
+
+#include "app/gl.h"
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+TEST(LetterCode, NamesTheWanderBoxFromAToBrace)
+{
+    EXPECT_EQ(letterCode(-13.0), 'a');
+    EXPECT_EQ(letterCode(3.0), 'q');
+    EXPECT_EQ(letterCode(12.9), 'z');
+    EXPECT_EQ(letterCode(13.0), '{');
+    EXPECT_EQ(letterCode(0.0), 'n');
+}
+
+TEST(LetterCode, TruncatesRatherThanRounds)
+{
+    EXPECT_EQ(letterCode(4.0 - 1e-9), 'q');
+    EXPECT_EQ(letterCode(4.0), 'r');
+    EXPECT_EQ(letterCode(-12.01), 'a');
+    EXPECT_EQ(letterCode(-12.0), 'b');
+    EXPECT_EQ(letterCode(static_cast<float>(12.999999)), 'z');
+}
+
+using Labels = FreshScene;
+
+TEST_F(Labels, DrawTheLettersBesideTheSphereThenTheAddress)
+{
+    drawLabels(3.0, 3.0, 3.0);
+    EXPECT_EQ(seam::stroked, "q,q,qhttp://www.qqq.com");
+
+    seam::stroked.clear();
+    drawLabels(-13.0, 12.9, 13.0);
+    EXPECT_EQ(seam::stroked, "a,z,{http://www.az{.com");
+    EXPECT_STREQ(scene.addressText, "http://www.az{.com");
+}
+
+TEST_F(Labels, TheAddressKeepsEighteenCharactersThroughDomainChanges)
+{
+    for (int press = 0; press < 7; ++press) {
+        mouse(GLUT_RIGHT_BUTTON, GLUT_DOWN, 0, 0);
+        seam::stroked.clear();
+        drawLabels(-1.5, 0.25, 9.0);
+        EXPECT_EQ(std::strlen(scene.addressText), 18u);
+        EXPECT_EQ(std::string(scene.addressText, 15), "http://www.lnw.");
+        EXPECT_EQ(seam::stroked.substr(5), scene.addressText);
+    }
+}
+
+// Frames drawn with a stand-in xdg-open first on PATH that logs each start: real children,
+// and never a real browser.
+class Launches : public FreshScene
+{
+  protected:
+    void SetUp() override
+    {
+        FreshScene::SetUp();
+        char scratch[] = "/tmp/wanderlink-unit-XXXXXX";
+        ASSERT_NE(mkdtemp(scratch), nullptr);
+        dir = scratch;
+        std::ofstream(dir + "/xdg-open")
+            << "#!/bin/sh\nprintf '%s:%s\\n' \"$#\" \"$1\" >> '" << dir << "/log'\n";
+        chmod((dir + "/xdg-open").c_str(), 0755);
+        oldPath = std::getenv("PATH");
+        setenv("PATH", (dir + ":" + oldPath).c_str(), 1);
+    }
+
+    void TearDown() override
+    {
+        setenv("PATH", oldPath.c_str(), 1);
+        unlink((dir + "/xdg-open").c_str());
+        unlink((dir + "/log").c_str());
+        rmdir(dir.c_str());
+    }
+
+    void frames(int n)
+    {
+        for (int i = 0; i < n; ++i)
+            display();
+    }
+
+    // What the stand-in logged, once every started child has ended.
+    std::vector<std::string> launched()
+    {
+        while (waitpid(-1, nullptr, 0) > 0) {
+        }
+        std::vector<std::string> lines;
+        std::ifstream log(dir + "/log");
+        for (std::string line; std::getline(log, line);)
+            lines.push_back(line);
+        return lines;
+    }
+
+    std::string dir, oldPath;
+};
+
+TEST_F(Launches, FirstAtFrame802ThenEvery801)
+{
+    frames(801);
+    EXPECT_TRUE(launched().empty());
+    frames(1); // 802
+    EXPECT_EQ(launched(), std::vector<std::string>{"1:http://www.qqq.com"});
+    EXPECT_EQ(scene.frameCounter, 1);
+    frames(800); // up to 1602
+    EXPECT_EQ(launched().size(), 1u);
+    frames(1); // 1603
+    EXPECT_EQ(launched().size(), 2u);
+    frames(801 * 3);
+    EXPECT_EQ(launched().size(), 5u);
+}
+
+TEST_F(Launches, ARightPressBetweenFramesShowsInTheNextLaunch)
+{
+    frames(801);
+    mouse(GLUT_RIGHT_BUTTON, GLUT_DOWN, 0, 0); // "com" again
+    mouse(GLUT_RIGHT_BUTTON, GLUT_DOWN, 0, 0); // "org"
+    frames(1);
+    EXPECT_EQ(launched(), std::vector<std::string>{"1:http://www.qqq.org"});
+}
+
+TEST_F(Launches, OpenTheAddressOfThatVeryFrame)
+{
+    scene.spherePos = {-13.0f, 0.0f, 12.5f};
+    frames(802);
+    EXPECT_EQ(launched(), std::vector<std::string>{"1:http://www.anz.com"});
+}
+
+using Frames = FreshScene;
+
+TEST_F(Frames, EachSwapsOnceAndAsksForTheNext)
+{
+    for (int n = 1; n <= 3; ++n) {
+        display();
+        EXPECT_EQ(seam::swaps, n);
+        EXPECT_EQ(seam::redisplays, n);
+    }
+}
+
+TEST_F(Frames, TheLightTurnsADegreeAFrameAndWrapsAt360)
+{
+    for (int frame = 1; frame <= 1000; ++frame) {
+        display();
+        ASSERT_EQ(scene.lightAngle, static_cast<float>(frame % 360)) << "frame " << frame;
+    }
+    scene.lightAngle = 359.0f;
+    display();
+    EXPECT_EQ(scene.lightAngle, 0.0f);
+}
