@@ -22,7 +22,7 @@ bool keepsDrawing(App &app)
         sleepFor(0.05);
         const Image after = app.grab();
         for (size_t p = 0; p < before.pixels.size(); ++p)
-            if (before.pixels[p].g != after.pixels[p].g || before.pixels[p].r != after.pixels[p].r)
+            if (before.pixels[p] != after.pixels[p])
                 return true;
     }
     return false;

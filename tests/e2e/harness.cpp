@@ -99,9 +99,14 @@ bool isBackground(Rgb c)
     return c.r < 8 && c.g < 8 && std::abs(c.b - 26) <= 3; // clear colour (0, 0, 0.1)
 }
 
+bool isDrawn(Rgb c)
+{
+    return !isBackground(c);
+}
+
 bool isBlue(Rgb c)
 {
-    // Strong blue ambient; the lights add some red and green, depending on the edge.
+    // Strong blue ambient; the lights add some red and green, more as the scene turns.
     return c.b >= 150 && c.b >= c.r + 80 && c.b >= c.g + 80;
 }
 

@@ -12,6 +12,10 @@ namespace e2e
 
 struct Rgb {
     int r, g, b;
+    bool operator!=(const Rgb &o) const
+    {
+        return r != o.r || g != o.g || b != o.b;
+    }
 };
 
 // A rectangle of the screen as read back from the X server.
@@ -38,7 +42,8 @@ Pixel project(double x, double y, double z, double spinDegrees = 0, int width = 
 
 // Colour classes of the scene's parts.
 bool isBackground(Rgb c);
-bool isBlue(Rgb c);  // the cube's edges, and the sphere's side where light 0 falls
+bool isDrawn(Rgb c); // anything but the background
+bool isBlue(Rgb c);  // the cube's edges seen head on, and the sphere's side under light 0
 bool isGreen(Rgb c); // the sphere, whichever way the light falls
 
 // Whether a pixel of the class lies within radius pixels of p.
