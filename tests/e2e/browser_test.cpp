@@ -101,6 +101,21 @@ TEST(Browser, WithNoBrowserOnThePathTheProgramKeepsDrawingSilently)
     EXPECT_EQ(app.stderrText, "");
 }
 
+TEST(Browser, ABrowserThatIsNotExecutableChangesNothing)
+{
+    Xserver x;
+    App app(x, Browser::notExecutable);
+    app.waitForWindow();
+    sleepFor(5);
+    EXPECT_TRUE(app.alive());
+    EXPECT_TRUE(keepsDrawing(app));
+    EXPECT_TRUE(app.launches().empty());
+    EXPECT_EQ(app.zombieChildren(), 0);
+    app.drain();
+    EXPECT_EQ(app.stdoutText, "<escape> to exit\n");
+    EXPECT_EQ(app.stderrText, "");
+}
+
 TEST(Browser, ABrowserThatFailsChangesNothing)
 {
     Xserver x;

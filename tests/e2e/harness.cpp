@@ -47,7 +47,8 @@ std::vector<char *> pointers(std::vector<std::string> &strings)
     return result;
 }
 
-// The environment of the test, with the given variables replaced or added.
+// The environment of the test, with the given "NAME=value" variables replaced or added, and
+// those given as "NAME=" with an empty value left out.
 std::vector<std::string> environmentWith(const std::vector<std::string> &overrides)
 {
     std::vector<std::string> result;
@@ -59,7 +60,9 @@ std::vector<std::string> environmentWith(const std::vector<std::string> &overrid
         if (!replaced)
             result.push_back(entry);
     }
-    result.insert(result.end(), overrides.begin(), overrides.end());
+    for (const auto &o : overrides)
+        if (o.back() != '=')
+            result.push_back(o);
     return result;
 }
 
@@ -221,6 +224,10 @@ App::App(Xserver &server, Browser browser) : x(server)
         break;
     case Browser::missing:
         path = dir; // nothing to start anywhere on it
+        break;
+    case Browser::notExecutable:
+        writeFile(dir + "/xdg-open", "#!/bin/sh\n" + record, false);
+        path = dir; // nor a real one further on
         break;
     case Browser::fails:
         writeFile(dir + "/xdg-open", "#!/bin/sh\n" + record + "exit 1\n", true);
@@ -399,6 +406,26 @@ std::vector<std::string> App::waitForLaunches(size_t count, double seconds)
         lines = launches();
     }
     return lines;
+}
+
+long App::residentKiB()
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    return -1;
+}
+
+int App::openFiles()
+{
+    int n = 0;
+    if (DIR *d = opendir(("/proc/" + std::to_string(pid) + "/fd").c_str())) {
+        while (dirent *e = readdir(d))
+            n += e->d_name[0] != '.';
+        closedir(d);
+    }
+    return n;
 }
 
 int App::zombieChildren()

@@ -59,14 +59,17 @@ double share(const Image &image, Pixel p, bool (*is)(Rgb), int radius);
 // An Xvfb of the test's own, on a display number the server picks itself.
 struct Xserver {
     Xserver();
+    struct None {
+    };
+    explicit Xserver(None) {} // no server: for starting the program without a display
     ~Xserver();
-    std::string display; // ":N"
+    std::string display; // ":N"; empty: DISPLAY is left unset
     pid_t pid = -1;
     void *connection = nullptr; // Display*
 };
 
 // How the stand-in xdg-open behaves when the program starts it.
-enum class Browser { records, missing, fails, hangs };
+enum class Browser { records, missing, notExecutable, fails, hangs };
 
 // The real binary, started in a process group of its own so that the browsers it starts can
 // be ended with it.
@@ -94,6 +97,8 @@ struct App {
     std::vector<std::string> launches(); // one "argc:argv[1]" line per browser start
     std::vector<std::string> waitForLaunches(size_t count, double seconds);
     int zombieChildren();
+    long residentKiB(); // from /proc
+    int openFiles();    // descriptors the program holds
     bool alive();
 };
 
