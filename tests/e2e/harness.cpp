@@ -355,6 +355,19 @@ void App::xdotool(const std::vector<std::string> &arguments)
         throw std::runtime_error("xdotool failed: " + arguments.front());
 }
 
+bool App::keepsDrawing()
+{
+    const Image before = grab();
+    for (int i = 0; i < 20; ++i) {
+        sleepFor(0.05);
+        const Image after = grab();
+        for (size_t p = 0; p < before.pixels.size(); ++p)
+            if (before.pixels[p] != after.pixels[p])
+                return true;
+    }
+    return false;
+}
+
 void App::drain()
 {
     char buffer[4096];

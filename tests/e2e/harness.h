@@ -92,7 +92,8 @@ struct App {
     Geometry geometry();  // of the window, in root coordinates
     Image grab(int width = 450, int height = 400);
     void xdotool(const std::vector<std::string> &arguments);
-    void drain(); // reads what the program has written so far
+    bool keepsDrawing(); // the picture changes within a second
+    void drain();        // reads what the program has written so far
     bool waitForExit(int &status, double seconds);
     std::vector<std::string> launches(); // one "argc:argv[1]" line per browser start
     std::vector<std::string> waitForLaunches(size_t count, double seconds);

@@ -23,14 +23,6 @@ double setting(const char *name, double otherwise)
     return value ? std::atof(value) : otherwise;
 }
 
-bool frameChanged(const Image &a, const Image &b)
-{
-    for (size_t i = 0; i < a.pixels.size(); ++i)
-        if (a.pixels[i] != b.pixels[i])
-            return true;
-    return false;
-}
-
 } // namespace
 
 // About a minute by default; WANDERLINK_SOAK_SECONDS makes it longer.
@@ -47,16 +39,13 @@ TEST(Soak, RunsOnWithFlatMemoryAndSteadyDescriptors)
     const long baseKiB = app.residentKiB();
     const int baseFiles = app.openFiles();
     long peakKiB = baseKiB;
-    Image last = app.grab();
     for (double t = warmUp; t < seconds; t += 2) {
         sleepFor(2);
         ASSERT_TRUE(app.alive()) << "after " << t << " s";
         peakKiB = std::max(peakKiB, app.residentKiB());
         EXPECT_EQ(app.openFiles(), baseFiles) << "after " << t << " s";
         EXPECT_LE(app.zombieChildren(), 1) << "after " << t << " s";
-        const Image now = app.grab();
-        EXPECT_TRUE(frameChanged(last, now)) << "frames stopped after " << t << " s";
-        last = now;
+        EXPECT_TRUE(app.keepsDrawing()) << "frames stopped after " << t << " s";
     }
     EXPECT_LT(peakKiB - baseKiB, 256) << "resident memory grew from " << baseKiB << " KiB";
     RecordProperty("resident_growth_kib", static_cast<int>(peakKiB - baseKiB));
@@ -117,9 +106,7 @@ TEST(Hostile, AStormOfRealEventsLeavesTheProgramDrawing)
     for (const auto &line : launches)
         EXPECT_TRUE(std::regex_match(line, addressForm)) << line;
 
-    const Image a = app.grab();
-    sleepFor(0.2);
-    EXPECT_TRUE(frameChanged(a, app.grab()));
+    EXPECT_TRUE(app.keepsDrawing());
     EXPECT_TRUE(app.alive());
     app.drain();
     EXPECT_EQ(app.stdoutText, "<escape> to exit\n");

@@ -85,15 +85,7 @@ TEST_F(Window, DrawsTheCubeAndTheRestingSphereOnADarkBlueBackground)
 TEST_F(Window, KeepsDrawingWhileTheLightTurns)
 {
     // The sphere rests, yet the picture changes because light 0 turns a degree a frame.
-    int changed = 0;
-    for (int i = 0; i < 5 && !changed; ++i) {
-        const Image before = app.grab();
-        sleepFor(0.1);
-        const Image after = app.grab();
-        for (size_t p = 0; p < before.pixels.size(); ++p)
-            changed += before.pixels[p] != after.pixels[p];
-    }
-    EXPECT_GT(changed, 50);
+    EXPECT_TRUE(app.keepsDrawing());
     EXPECT_TRUE(app.alive());
 }
 
