@@ -18,8 +18,8 @@ void launchBrowser(const char *address)
 }
 
 #else
+#include <signal.h>
 #include <spawn.h>
-#include <sys/wait.h>
 
 extern char **environ;
 
@@ -31,10 +31,13 @@ static const char browserCommand[] = "xdg-open";
 
 void launchBrowser(const char *address)
 {
-    // Collect earlier launches that have ended, so they do not pile up as zombies; one still
-    // running is left alone.
-    while (waitpid(-1, nullptr, WNOHANG) > 0) {
-    }
+    // Launches that end are collected by the system at once, so none lingers as a zombie and
+    // the program never waits for one. The program has no other children, and exec resets
+    // the flag, so the browser's own children are unaffected.
+    struct sigaction noZombies = {};
+    noZombies.sa_handler = SIG_DFL;
+    noZombies.sa_flags = SA_NOCLDWAIT;
+    sigaction(SIGCHLD, &noZombies, nullptr);
     // An argument list, not a command line: no shell ever sees the address.
     char *arguments[] = {const_cast<char *>(browserCommand), const_cast<char *>(address), nullptr};
     pid_t child;

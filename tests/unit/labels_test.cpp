@@ -6,6 +6,7 @@
 
 #include "app/gl.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -79,6 +80,7 @@ class Launches : public FreshScene
 
     void TearDown() override
     {
+        signal(SIGCHLD, SIG_DFL); // launches change how children end; later tests wait on theirs
         setenv("PATH", oldPath.c_str(), 1);
         unlink((dir + "/xdg-open").c_str());
         unlink((dir + "/log").c_str());
@@ -91,7 +93,8 @@ class Launches : public FreshScene
             display();
     }
 
-    // What the stand-in logged, once every started child has ended.
+    // What the stand-in logged, once every started child has ended: waitpid returns when no
+    // child is left, whether the system collected them or this did.
     std::vector<std::string> launched()
     {
         while (waitpid(-1, nullptr, 0) > 0) {
