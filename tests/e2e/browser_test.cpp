@@ -15,24 +15,31 @@ namespace
 // Frames arrive at well over a hundred a second here; 801 of them take seconds at most.
 const double launchWait = 60;
 
+// The program with a stand-in browser that records each start.
+class Browsing : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        app.waitForWindow();
+    }
+
+    Xserver x;
+    App app{x};
+};
+
 } // namespace
 
-TEST(Browser, ARestingSphereOpensQqqComWithTheAddressAsTheOnlyArgument)
+TEST_F(Browsing, ARestingSphereOpensQqqComWithTheAddressAsTheOnlyArgument)
 {
-    Xserver x;
-    App app(x);
-    app.waitForWindow();
     const auto launches = app.waitForLaunches(3, launchWait);
     ASSERT_GE(launches.size(), 3u);
     for (const auto &line : launches)
         EXPECT_EQ(line, "1:http://www.qqq.com");
 }
 
-TEST(Browser, TwoRightClicksSwitchTheDomainToOrg)
+TEST_F(Browsing, TwoRightClicksSwitchTheDomainToOrg)
 {
-    Xserver x;
-    App app(x);
-    app.waitForWindow();
     app.xdotool({"mousemove", "200", "200", "click", "--repeat", "2", "--delay", "30", "3"});
     const size_t before = app.launches().size();
     // The launch under way while the clicks arrived may still show the old domain.
@@ -43,11 +50,8 @@ TEST(Browser, TwoRightClicksSwitchTheDomainToOrg)
     EXPECT_EQ(app.stdoutText, "<escape> to exit\n");
 }
 
-TEST(Browser, AWanderingSphereSpellsChangingAddresses)
+TEST_F(Browsing, AWanderingSphereSpellsChangingAddresses)
 {
-    Xserver x;
-    App app(x);
-    app.waitForWindow();
     // Four presses: moves take 1.25 s, so successive launches see different places.
     app.xdotool({"mousemove", "200", "200", "click", "--repeat", "4", "--delay", "30", "1"});
     const size_t before = app.launches().size();
@@ -62,11 +66,8 @@ TEST(Browser, AWanderingSphereSpellsChangingAddresses)
     EXPECT_GE(seen.size(), 2u) << "the address follows the sphere";
 }
 
-TEST(Browser, ManyLaunchesLeaveNoZombies)
+TEST_F(Browsing, ManyLaunchesLeaveNoZombies)
 {
-    Xserver x;
-    App app(x);
-    app.waitForWindow();
     for (size_t n = 2; n <= 10; n += 2) {
         ASSERT_GE(app.waitForLaunches(n, launchWait).size(), n);
         sleepFor(0.2); // the last stand-in has ended by now
