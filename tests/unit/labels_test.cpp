@@ -17,6 +17,25 @@
 #include <string>
 #include <vector>
 
+TEST(StartingScene, RestsAtThreeThreeThreeWithTheAddressLaidOut)
+{
+    const SceneState start{};
+    EXPECT_EQ(start.spherePos.x, 3.0f);
+    EXPECT_EQ(start.spherePos.y, 3.0f);
+    EXPECT_EQ(start.spherePos.z, 3.0f);
+    EXPECT_EQ(start.tickMillis * 250, start.moveMillis); // a move is 250 ticks
+    EXPECT_EQ(start.domainCycle, 2);
+    EXPECT_EQ(start.frameCounter, 0);
+    EXPECT_EQ(start.lightAngle, 0.0f);
+    EXPECT_EQ(start.spinAngle, 0.0f);
+    // "http://www." 0-10, letters 11-13, "." 14, domain 15-17, terminator 18.
+    EXPECT_EQ(std::string(start.addressText, 11), "http://www.");
+    EXPECT_EQ(start.addressText[14], '.');
+    EXPECT_EQ(std::string(start.addressText + 15), "com");
+    EXPECT_EQ(start.addressText[18], '\0');
+    EXPECT_EQ(start.emptyArgument[0], '\0');
+}
+
 TEST(LetterCode, NamesTheWanderBoxFromAToBrace)
 {
     EXPECT_EQ(letterCode(-13.0), 'a');
