@@ -142,8 +142,8 @@ Pixel centroid(const Image &image, bool (*is)(Rgb))
 {
     double sx = 0, sy = 0;
     int n = 0;
-    for (int y = image.y; y < image.y + image.height; ++y)
-        for (int x = image.x; x < image.x + image.width; ++x)
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x)
             if (is(image.at(x, y))) {
                 sx += x;
                 sy += y;

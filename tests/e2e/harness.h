@@ -18,17 +18,17 @@ struct Rgb {
     }
 };
 
-// A rectangle of the screen as read back from the X server.
+// The top left of the screen as read back from the X server, where the window sits.
 struct Image {
-    int x = 0, y = 0, width = 0, height = 0;
+    int width = 0, height = 0;
     std::vector<Rgb> pixels;
     Rgb at(int px, int py) const
     {
-        return pixels[static_cast<size_t>((py - y) * width + (px - x))];
+        return pixels[static_cast<size_t>(py * width + px)];
     }
     bool contains(int px, int py) const
     {
-        return px >= x && py >= y && px < x + width && py < y + height;
+        return px >= 0 && py >= 0 && px < width && py < height;
     }
 };
 
