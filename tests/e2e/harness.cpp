@@ -97,6 +97,19 @@ Pixel project(double x, double y, double z, double spinDegrees, int width, int h
     return {(ndcX + 1) / 2 * width, height - (ndcY + 1) / 2 * height};
 }
 
+std::vector<Pixel> cubeEdgeMidpoints(double spinDegrees, int width, int height)
+{
+    const double h = 13.5;
+    std::vector<Pixel> points;
+    for (double a : {-h, h})
+        for (double b : {-h, h}) {
+            points.push_back(project(0, a, b, spinDegrees, width, height));
+            points.push_back(project(a, 0, b, spinDegrees, width, height));
+            points.push_back(project(a, b, 0, spinDegrees, width, height));
+        }
+    return points;
+}
+
 bool isBackground(Rgb c)
 {
     return c.r < 8 && c.g < 8 && std::abs(c.b - 26) <= 3; // clear colour (0, 0, 0.1)
@@ -283,21 +296,31 @@ App::~App()
     rmdir(dir.c_str());
 }
 
-void App::waitForWindow()
+unsigned long viewableWindow(Xserver &x, const std::string &titlePart)
 {
     Display *d = xdisplay(x);
+    Window root, parent, *children = nullptr, found = 0;
+    unsigned count = 0;
+    if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count))
+        return 0;
+    for (unsigned i = 0; i < count && !found; ++i) {
+        XWindowAttributes a;
+        char *name = nullptr;
+        if (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable &&
+            XFetchName(d, children[i], &name) && std::strstr(name, titlePart.c_str()))
+            found = children[i];
+        XFree(name);
+    }
+    XFree(children);
+    return found;
+}
+
+void App::waitForWindow()
+{
     const double deadline = now() + 20;
     while (now() < deadline) {
-        Window root, parent, *children = nullptr;
-        unsigned count = 0;
-        if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count)) {
-            for (unsigned i = 0; i < count && !window; ++i) {
-                XWindowAttributes a;
-                if (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable)
-                    window = children[i];
-            }
-            XFree(children);
-        }
+        if (!window)
+            window = viewableWindow(x);
         if (window && isBackground(grab().at(5, 5)))
             return;
         if (!alive())
@@ -307,7 +330,7 @@ void App::waitForWindow()
     throw std::runtime_error("no window with a first frame within 20 s");
 }
 
-App::Geometry App::geometry()
+Geometry geometry(Xserver &x, unsigned long window)
 {
     Display *d = xdisplay(x);
     XWindowAttributes a;
@@ -319,10 +342,15 @@ App::Geometry App::geometry()
     return {rootX, rootY, a.width, a.height};
 }
 
-Image App::grab(int width, int height)
+Geometry App::geometry()
+{
+    return e2e::geometry(x, window);
+}
+
+Image grab(Xserver &x, int left, int top, int width, int height)
 {
     Display *d = xdisplay(x);
-    XImage *shot = XGetImage(d, DefaultRootWindow(d), 0, 0, static_cast<unsigned>(width),
+    XImage *shot = XGetImage(d, DefaultRootWindow(d), left, top, static_cast<unsigned>(width),
                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
     if (!shot)
         throw std::runtime_error("XGetImage failed");
@@ -339,7 +367,12 @@ Image App::grab(int width, int height)
     return image;
 }
 
-void App::xdotool(const std::vector<std::string> &arguments)
+Image App::grab(int width, int height)
+{
+    return e2e::grab(x, 0, 0, width, height);
+}
+
+void xdotool(Xserver &x, const std::vector<std::string> &arguments)
 {
     std::vector<std::string> args = {"xdotool"};
     args.insert(args.end(), arguments.begin(), arguments.end());
@@ -353,6 +386,22 @@ void App::xdotool(const std::vector<std::string> &arguments)
     waitpid(tool, &status, 0);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         throw std::runtime_error("xdotool failed: " + arguments.front());
+}
+
+void App::xdotool(const std::vector<std::string> &arguments)
+{
+    e2e::xdotool(x, arguments);
+}
+
+bool eventually(const std::function<bool()> &check, double seconds)
+{
+    const double deadline = now() + seconds;
+    while (!check()) {
+        if (now() > deadline)
+            return false;
+        sleepFor(0.05);
+    }
+    return true;
 }
 
 bool App::keepsDrawing()

@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,9 @@ struct Pixel {
 Pixel project(double x, double y, double z, double spinDegrees = 0, int width = 450,
               int height = 400);
 
+// Midpoints of the cube's twelve edges, which span -13.5..13.5, on the screen.
+std::vector<Pixel> cubeEdgeMidpoints(double spinDegrees = 0, int width = 450, int height = 400);
+
 // Colour classes of the scene's parts.
 bool isBackground(Rgb c);
 bool isDrawn(Rgb c); // anything but the background
@@ -68,6 +72,19 @@ struct Xserver {
     void *connection = nullptr; // Display*
 };
 
+struct Geometry {
+    int x, y, width, height;
+};
+
+// The first mapped top-level window whose title holds titlePart, or 0.
+unsigned long viewableWindow(Xserver &x, const std::string &titlePart = "");
+Geometry geometry(Xserver &x, unsigned long window); // in root coordinates
+// The screen's pixels in the rectangle with the given top left corner and size.
+Image grab(Xserver &x, int left, int top, int width, int height);
+void xdotool(Xserver &x, const std::vector<std::string> &arguments);
+// Calls check until it holds, for at most the given time.
+bool eventually(const std::function<bool()> &check, double seconds);
+
 // How the stand-in xdg-open behaves when the program starts it.
 enum class Browser { records, missing, notExecutable, fails, hangs };
 
@@ -83,10 +100,6 @@ struct App {
     int out = -1, err = -1; // the program's standard output and error, non-blocking
     std::string stdoutText, stderrText;
     unsigned long window = 0; // X window id
-
-    struct Geometry {
-        int x, y, width, height;
-    };
 
     void waitForWindow(); // mapped and showing a first frame
     Geometry geometry();  // of the window, in root coordinates

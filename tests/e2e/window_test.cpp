@@ -24,20 +24,6 @@ class Window : public ::testing::Test
     App app{x};
 };
 
-// Midpoints of the twelve cube edges: the cube spans -13.5..13.5.
-std::vector<Pixel> edgeMidpoints(double spin = 0, int width = 450, int height = 400)
-{
-    const double h = 13.5;
-    std::vector<Pixel> points;
-    for (double a : {-h, h})
-        for (double b : {-h, h}) {
-            points.push_back(project(0, a, b, spin, width, height));
-            points.push_back(project(a, 0, b, spin, width, height));
-            points.push_back(project(a, b, 0, spin, width, height));
-        }
-    return points;
-}
-
 } // namespace
 
 TEST_F(Window, OpensAt450x400AtTheOriginAndPrintsTheHintOnce)
@@ -66,7 +52,7 @@ TEST_F(Window, DrawsTheCubeAndTheRestingSphereOnADarkBlueBackground)
 
     // Every edge shows where the camera puts it, except the bottom front one, which the
     // address covers.
-    const auto edges = edgeMidpoints();
+    const auto edges = cubeEdgeMidpoints();
     for (size_t i = 0; i < edges.size(); ++i) {
         if (edges[i].y > 360 && edges[i].x > 200 && edges[i].x < 260)
             continue;
