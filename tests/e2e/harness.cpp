@@ -187,9 +187,13 @@ Xserver::Xserver()
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
+    // Not the test's output: a reader of it would wait for the server too.
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<std::string> args = {"Xvfb", "-displayfd",   "3",         "-screen",
-                                     "0",    "1280x1024x24", "-nolisten", "tcp"};
+    // +bs: a window that asks for backing store gets it (keepContents). -terminate: the server
+    // ends with its last client, so a test killed outright leaves none behind.
+    std::vector<std::string> args = {"Xvfb",         "-displayfd", "3",   "-screen", "0",
+                                     "1280x1024x24", "-nolisten",  "tcp", "+bs",     "-terminate"};
     auto argv = pointers(args);
     const int failed = posix_spawnp(&pid, "Xvfb", &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -210,6 +214,9 @@ Xserver::Xserver()
     connection = XOpenDisplay(display.c_str());
     if (!connection)
         throw std::runtime_error("cannot connect to " + display);
+    // Windows come and go while a test looks at them. Xlib's own handler would end the test
+    // without a word, and leave what it started running; a failed call returns 0 instead.
+    XSetErrorHandler([](Display *, XErrorEvent *) { return 0; });
 }
 
 Xserver::~Xserver()
@@ -347,24 +354,45 @@ Geometry App::geometry()
     return e2e::geometry(x, window);
 }
 
-Image grab(Xserver &x, int left, int top, int width, int height)
+// Takes over the server's picture.
+static Image toImage(XImage *shot)
 {
-    Display *d = xdisplay(x);
-    XImage *shot = XGetImage(d, DefaultRootWindow(d), left, top, static_cast<unsigned>(width),
-                             static_cast<unsigned>(height), AllPlanes, ZPixmap);
     if (!shot)
         throw std::runtime_error("XGetImage failed");
     Image image;
-    image.width = width;
-    image.height = height;
-    image.pixels.reserve(static_cast<size_t>(width * height));
-    for (int py = 0; py < height; ++py)
-        for (int px = 0; px < width; ++px) {
+    image.width = shot->width;
+    image.height = shot->height;
+    image.pixels.reserve(static_cast<size_t>(image.width * image.height));
+    for (int py = 0; py < image.height; ++py)
+        for (int px = 0; px < image.width; ++px) {
             const unsigned long p = XGetPixel(shot, px, py);
             image.pixels.push_back({int(p >> 16 & 255), int(p >> 8 & 255), int(p & 255)});
         }
     XDestroyImage(shot);
     return image;
+}
+
+Image grab(Xserver &x, int left, int top, int width, int height)
+{
+    Display *d = xdisplay(x);
+    return toImage(XGetImage(d, DefaultRootWindow(d), left, top, static_cast<unsigned>(width),
+                             static_cast<unsigned>(height), AllPlanes, ZPixmap));
+}
+
+void keepContents(Xserver &x, unsigned long window)
+{
+    XSetWindowAttributes attributes = {};
+    attributes.backing_store = Always;
+    XChangeWindowAttributes(xdisplay(x), window, CWBackingStore, &attributes);
+    XSync(xdisplay(x), False);
+}
+
+Image grabWindow(Xserver &x, unsigned long window)
+{
+    const Geometry g = geometry(x, window);
+    XImage *shot = XGetImage(xdisplay(x), window, 0, 0, static_cast<unsigned>(g.width),
+                             static_cast<unsigned>(g.height), AllPlanes, ZPixmap);
+    return toImage(shot);
 }
 
 Image App::grab(int width, int height)

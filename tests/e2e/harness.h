@@ -81,6 +81,10 @@ unsigned long viewableWindow(Xserver &x, const std::string &titlePart = "");
 Geometry geometry(Xserver &x, unsigned long window); // in root coordinates
 // The screen's pixels in the rectangle with the given top left corner and size.
 Image grab(Xserver &x, int left, int top, int width, int height);
+// The window's own pixels, even where other windows cover it, once keepContents has asked the
+// server to keep them.
+void keepContents(Xserver &x, unsigned long window);
+Image grabWindow(Xserver &x, unsigned long window);
 void xdotool(Xserver &x, const std::vector<std::string> &arguments);
 // Calls check until it holds, for at most the given time.
 bool eventually(const std::function<bool()> &check, double seconds);
