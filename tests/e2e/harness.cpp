@@ -97,6 +97,11 @@ Pixel project(double x, double y, double z, double spinDegrees, int width, int h
     return {(ndcX + 1) / 2 * width, height - (ndcY + 1) / 2 * height};
 }
 
+double distance(Pixel a, Pixel b)
+{
+    return std::hypot(a.x - b.x, a.y - b.y);
+}
+
 std::vector<Pixel> cubeEdgeMidpoints(double spinDegrees, int width, int height)
 {
     const double h = 13.5;

@@ -41,6 +41,8 @@ struct Pixel {
 Pixel project(double x, double y, double z, double spinDegrees = 0, int width = 450,
               int height = 400);
 
+double distance(Pixel a, Pixel b);
+
 // Midpoints of the cube's twelve edges, which span -13.5..13.5, on the screen.
 std::vector<Pixel> cubeEdgeMidpoints(double spinDegrees = 0, int width = 450, int height = 400);
 

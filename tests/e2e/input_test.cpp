@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
 
 using namespace e2e;
@@ -32,11 +31,6 @@ class Input : public ::testing::Test
     Xserver x;
     App app{x};
 };
-
-double distance(Pixel a, Pixel b)
-{
-    return std::hypot(a.x - b.x, a.y - b.y);
-}
 
 } // namespace
 

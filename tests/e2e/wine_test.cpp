@@ -10,10 +10,10 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <regex>
@@ -134,11 +134,6 @@ struct Wine {
     std::string scratch;
     pid_t pid = -1;
 };
-
-double distance(Pixel a, Pixel b)
-{
-    return std::hypot(a.x - b.x, a.y - b.y);
-}
 
 } // namespace
 
