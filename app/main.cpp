@@ -2,6 +2,7 @@
 // coordinates. Left button: send the sphere on (each press speeds it up). Right button: next
 // domain. Drag with any button: turn the scene. Escape: quit.
 #include "app/gl.h"
+#include "app/pace.h"
 #include "app/scene.h"
 #include "input/input.h"
 #include "render/render.h"

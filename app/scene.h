@@ -28,6 +28,3 @@ extern SceneState scene;
 
 // Sets the GL state that never changes, and seeds the random source.
 void init();
-
-// Asks the window system to pace buffer swaps to the display; silent where it cannot.
-void syncToDisplay();

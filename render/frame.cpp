@@ -1,7 +1,8 @@
-// One whole frame, drawn continuously: each frame asks for the next.
+// One whole frame, drawn continuously: each frame asks for the next, as the display refreshes.
 #include "render/render.h"
 
 #include "app/gl.h"
+#include "app/pace.h"
 #include "app/scene.h"
 
 #include <cmath>
@@ -69,5 +70,6 @@ void display()
     glEnd();
 
     glutSwapBuffers();
+    waitForDisplay(); // where the swap does not wait for the display
     glutPostRedisplay();
 }

@@ -1,12 +1,13 @@
 // The floor for frame-rate comparisons: wanderlink's window and display mode, and frames that
 // only clear and swap.
 #include "app/gl.h"
-#include "app/scene.h"
+#include "app/pace.h"
 
 static void display()
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glutSwapBuffers();
+    waitForDisplay();
     glutPostRedisplay();
 }
 

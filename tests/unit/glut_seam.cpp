@@ -2,6 +2,7 @@
 #include "glut_seam.h"
 
 #include "app/gl.h"
+#include "app/pace.h"
 
 namespace seam
 {
@@ -9,6 +10,7 @@ namespace seam
 std::vector<Timer> timers;
 int redisplays;
 int swaps;
+std::string order;
 int viewport[4];
 std::string stroked;
 
@@ -17,6 +19,7 @@ void reset()
     timers.clear();
     redisplays = 0;
     swaps = 0;
+    order.clear();
     viewport[0] = viewport[1] = viewport[2] = viewport[3] = -1;
     stroked.clear();
 }
@@ -39,11 +42,18 @@ void glutTimerFunc(unsigned int millis, void (*callback)(int), int value)
 void glutPostRedisplay()
 {
     seam::redisplays++;
+    seam::order += 'r';
 }
 
 void glutSwapBuffers()
 {
     seam::swaps++;
+    seam::order += 's';
+}
+
+void waitForDisplay()
+{
+    seam::order += 'w';
 }
 
 void glViewport(GLint x, GLint y, GLsizei width, GLsizei height)

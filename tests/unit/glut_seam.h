@@ -1,6 +1,7 @@
 // The test seam: the GLUT and GL entry points the callbacks call (timers, redisplay requests,
-// the viewport, the drawing of shapes and text) are defined by the test program itself, so
-// the linker binds the program's code to these recorders instead of the real library.
+// the viewport, the drawing of shapes and text), and the program's wait for the display, are
+// defined by the test program itself, so the linker binds the program's code to these
+// recorders instead of the real library and the real clock.
 #pragma once
 
 #include "app/scene.h"
@@ -23,6 +24,7 @@ struct Timer {
 extern std::vector<Timer> timers; // armed and not yet fired
 extern int redisplays;            // glutPostRedisplay calls
 extern int swaps;                 // glutSwapBuffers calls
+extern std::string order;         // each swap, wait for the display and redisplay: 's', 'w', 'r'
 extern int viewport[4];           // the last glViewport
 extern std::string stroked;       // characters drawn with the stroke font, in order
 

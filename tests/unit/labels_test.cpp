@@ -161,13 +161,14 @@ TEST_F(Launches, OpenTheAddressOfThatVeryFrame)
 
 using Frames = FreshScene;
 
-TEST_F(Frames, EachSwapsOnceAndAsksForTheNext)
+TEST_F(Frames, EachSwapsWaitsForTheDisplayThenAsksForTheNext)
 {
     for (int n = 1; n <= 3; ++n) {
         display();
         EXPECT_EQ(seam::swaps, n);
         EXPECT_EQ(seam::redisplays, n);
     }
+    EXPECT_EQ(seam::order, "swrswrswr");
 }
 
 TEST_F(Frames, TheLightTurnsADegreeAFrameAndWrapsAt360)

@@ -1,0 +1,31 @@
+// The arithmetic of frame pacing, apart from the clocks and the window system.
+#include "app/pace.h"
+
+double framePeriod(const double *ratesHz, int count)
+{
+    // Xvfb reports 0 and Windows 0 or 1 for "the hardware's default"; beyond 1000 Hz is a
+    // bogus mode. Written so that NaN is never plausible.
+    double fastest = 60.0;
+    bool found = false;
+    for (int i = 0; i < count; ++i) {
+        const double hz = ratesHz[i];
+        if (hz >= 20.0 && hz <= 1000.0 && (!found || hz > fastest)) {
+            fastest = hz;
+            found = true;
+        }
+    }
+    return 1.0 / fastest;
+}
+
+double nextDeadline(double now, double previous, double period)
+{
+    const double due = previous + period; // from the deadline, so oversleeping is made up
+    if (now < due - period / 16)
+        return due; // early: wait for it
+    if (now > due && now <= due + period)
+        return due; // a little late: the next frame's wait is shorter, and the rate holds
+    // Within a hair of the deadline, the swap itself waited for the display: follow it, so
+    // that a rate a little off the display's never adds a wait. More than a period behind
+    // (a stall, a slow frame), start again from now.
+    return now;
+}

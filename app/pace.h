@@ -1,0 +1,18 @@
+// Frames paced to the display: the swap interval where the driver honours it, and a wait of
+// the program's own where the swap does not wait (Xvfb, VNC, virtual machines, Wine).
+#pragma once
+
+// Asks the window system to tie buffer swaps to the display's refresh, and reads the refresh
+// rate that waitForDisplay keeps to. Silent where it cannot.
+void syncToDisplay();
+
+// Called after each swap: waits out the rest of the refresh period, if the frame came early.
+void waitForDisplay();
+
+// The frame period, in seconds, for the refresh rates the window system reports (Hz, one per
+// active display): the fastest plausible one, or 1/60 s where none is.
+double framePeriod(const double *ratesHz, int count);
+
+// When the next frame may be asked for, in seconds on a monotonic clock, given the time now,
+// the previous deadline and the period. It is in the past where the program need not wait.
+double nextDeadline(double now, double previous, double period);
