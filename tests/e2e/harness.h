@@ -90,14 +90,33 @@ Image grabWindow(Xserver &x, unsigned long window);
 void xdotool(Xserver &x, const std::vector<std::string> &arguments);
 // Calls check until it holds, for at most the given time.
 bool eventually(const std::function<bool()> &check, double seconds);
+// How long check takes to hold, called every few milliseconds; infinity past the given time.
+double timeUntil(const std::function<bool()> &check, double seconds);
+
+// Counts the frames a window shows. Each buffer swap draws the whole window in one request,
+// which the X server reports as damage; a connection of its own keeps the reports apart.
+struct FrameCounter {
+    FrameCounter(Xserver &x, unsigned long window);
+    ~FrameCounter();
+    FrameCounter(const FrameCounter &) = delete;
+    FrameCounter &operator=(const FrameCounter &) = delete;
+    long frames(); // since the counter was made
+
+  private:
+    void *connection = nullptr; // Display*
+    unsigned long damage = 0;
+    int eventBase = 0;
+    long count = 0;
+};
 
 // How the stand-in xdg-open behaves when the program starts it.
 enum class Browser { records, missing, notExecutable, fails, hangs };
 
 // The real binary, started in a process group of its own so that the browsers it starts can
-// be ended with it.
+// be ended with it. A clock speed above 1 runs the program's clock that many times faster
+// (libfaketime): frames, timers and launches come sooner, and nothing else changes.
 struct App {
-    explicit App(Xserver &x, Browser browser = Browser::records);
+    explicit App(Xserver &x, Browser browser = Browser::records, int clockSpeed = 1);
     ~App();
 
     Xserver &x;

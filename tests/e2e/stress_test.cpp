@@ -25,13 +25,14 @@ double setting(const char *name, double otherwise)
 
 } // namespace
 
-// About a minute by default; WANDERLINK_SOAK_SECONDS makes it longer.
+// About a minute by default, WANDERLINK_SOAK_SECONDS makes it longer; the program's clock runs
+// ten times faster, so that is ten minutes of its frames, timers and launches.
 TEST(Soak, RunsOnWithFlatMemoryAndSteadyDescriptors)
 {
     const double seconds = setting("WANDERLINK_SOAK_SECONDS", 60);
     const double warmUp = std::min(15.0, seconds / 4);
     Xserver x;
-    App app(x);
+    App app(x, Browser::records, 10);
     app.waitForWindow();
     app.xdotool({"mousemove", "200", "200", "click", "--repeat", "2", "--delay", "50", "1"});
 
@@ -62,7 +63,7 @@ TEST(Hostile, AStormOfRealEventsLeavesTheProgramDrawing)
     std::mt19937 random(static_cast<unsigned>(setting("WANDERLINK_STORM_SEED", 1207)));
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
     Xserver x;
-    App app(x);
+    App app(x, Browser::records, 10); // the launches at the end come ten times sooner
     app.waitForWindow();
     const std::string window = std::to_string(app.window);
     // Away from the screen's corner, so the pointer also reaches negative window coordinates.

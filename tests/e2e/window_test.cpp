@@ -5,6 +5,7 @@
 
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdlib>
 
 using namespace e2e;
@@ -73,6 +74,38 @@ TEST_F(Window, KeepsDrawingWhileTheLightTurns)
     // The sphere rests, yet the picture changes because light 0 turns a degree a frame.
     EXPECT_TRUE(app.keepsDrawing());
     EXPECT_TRUE(app.alive());
+}
+
+// Xvfb reports no refresh rate and its swap does not wait, so the program keeps to 60 frames
+// a second itself. The floor is loose: a loaded machine may draw fewer.
+TEST_F(Window, DrawsNoFasterThanTheDisplayRefreshes)
+{
+    FrameCounter counter(x, app.window);
+    sleepFor(10);
+    const long frames = counter.frames();
+    RecordProperty("frames_in_10_s", static_cast<int>(frames));
+    EXPECT_LE(frames, 650);
+    EXPECT_GE(frames, 300);
+}
+
+TEST_F(Window, LaunchesComeEvery801FramesAbout13SecondsApart)
+{
+    using Clock = std::chrono::steady_clock;
+    FrameCounter counter(x, app.window);
+    std::vector<Clock::time_point> times;
+    std::vector<long> frames;
+    const auto giveUp = Clock::now() + std::chrono::seconds(45);
+    while (times.size() < 2 && Clock::now() < giveUp) {
+        if (app.launches().size() > times.size()) {
+            times.push_back(Clock::now());
+            frames.push_back(counter.frames());
+        }
+        sleepFor(0.005);
+    }
+    ASSERT_EQ(times.size(), 2u);
+    const double apart = std::chrono::duration<double>(times[1] - times[0]).count();
+    EXPECT_NEAR(apart, 801.0 / 60, 801.0 / 60 * 0.15);
+    EXPECT_NEAR(frames[1] - frames[0], 801, 4);
 }
 
 TEST_F(Window, EscapeEndsTheProgramWithStatusZero)
