@@ -1,6 +1,7 @@
 // A frame clock for benchmarks, preloaded into a GLUT program (LD_PRELOAD): it stamps every
-// buffer swap, and after WANDERLINK_BENCH_FRAMES frames writes what it saw to
-// WANDERLINK_BENCH_OUT and ends the process. WANDERLINK_BENCH_T0, the wall clock in
+// buffer swap with the wall clock and the process's CPU time (all its threads), and after
+// WANDERLINK_BENCH_FRAMES frames writes what it saw to WANDERLINK_BENCH_OUT and ends the
+// process. WANDERLINK_BENCH_T0, the wall clock in
 // nanoseconds just before the program started, gives the time to the first frame.
 #include <GL/gl.h>
 #include <GL/glx.h>
@@ -16,14 +17,15 @@ namespace
 {
 
 const long maxFrames = 1 << 20;
-double stamps[maxFrames]; // seconds, monotonic
+double stamps[maxFrames];    // seconds, monotonic
+double cpuStamps[maxFrames]; // seconds of CPU time the process has used
 long frames;
 char renderer[256];
 
-double monotonic()
+double seconds(clockid_t clock)
 {
     timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
+    clock_gettime(clock, &t);
     return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
 
@@ -59,7 +61,8 @@ void report(double firstFrameMs)
     std::fprintf(out, "first_frame_ms %.3f\n", firstFrameMs);
     std::fprintf(out, "peak_rss_kib %ld\n", peakResidentKiB());
     for (long i = 1; i < frames; ++i)
-        std::fprintf(out, "frame_ms %.6f\n", (stamps[i] - stamps[i - 1]) * 1e3);
+        std::fprintf(out, "frame_ms %.6f %.6f\n", (stamps[i] - stamps[i - 1]) * 1e3,
+                     (cpuStamps[i] - cpuStamps[i - 1]) * 1e3);
     std::fclose(out);
 }
 
@@ -80,8 +83,10 @@ extern "C" void glXSwapBuffers(Display *display, GLXDrawable drawable)
         const GLubyte *name = glGetString(GL_RENDERER);
         std::snprintf(renderer, sizeof renderer, "%s", name ? (const char *)name : "unknown");
     }
-    if (frames < maxFrames)
-        stamps[frames++] = monotonic();
+    if (frames < maxFrames) {
+        cpuStamps[frames] = seconds(CLOCK_PROCESS_CPUTIME_ID);
+        stamps[frames++] = seconds(CLOCK_MONOTONIC);
+    }
     if (frames >= wanted || frames >= maxFrames) {
         report(firstFrameMs);
         _exit(0);
