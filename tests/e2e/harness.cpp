@@ -1,6 +1,8 @@
 // Test harness for the whole program under a private Xvfb.
 #include "harness.h"
 
+#include <gtest/gtest.h>
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xdamage.h>
@@ -115,6 +117,19 @@ std::vector<Pixel> cubeEdgeMidpoints(double spinDegrees, int width, int height)
             points.push_back(project(a, b, 0, spinDegrees, width, height));
         }
     return points;
+}
+
+void expectRestingScene(const Image &image)
+{
+    for (Pixel edge : cubeEdgeMidpoints()) {
+        if (edge.y > 360 && edge.x > 200 && edge.x < 260)
+            continue; // the bottom front edge, under the address
+        EXPECT_TRUE(near(image, edge, isBlue)) << "edge at " << edge.x << "," << edge.y;
+    }
+    // The sphere, radius 1, is green around its centre.
+    const Pixel rest = project(3, 3, 3);
+    EXPECT_GT(share(image, rest, isGreen, 6), 0.7);
+    EXPECT_LT(distance(centroid(image, isGreen), rest), 3);
 }
 
 bool isBackground(Rgb c)
@@ -236,7 +251,7 @@ Xserver::~Xserver()
     }
 }
 
-App::App(Xserver &server, Browser browser, int clockSpeed) : x(server)
+App::App(Xserver &server, Browser browser, int clockSpeed, const std::string &binary) : x(server)
 {
     char scratch[] = "/tmp/wanderlink-e2e-XXXXXX";
     if (!mkdtemp(scratch))
@@ -275,7 +290,7 @@ App::App(Xserver &server, Browser browser, int clockSpeed) : x(server)
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
     posix_spawnattr_setpgroup(&attributes, 0);
-    std::vector<std::string> args = {WANDERLINK_BINARY};
+    std::vector<std::string> args = {binary.empty() ? WANDERLINK_BINARY : binary};
     auto argv = pointers(args);
     std::vector<std::string> settings = {"DISPLAY=" + x.display, "PATH=" + path};
     if (clockSpeed > 1) {
@@ -289,8 +304,7 @@ App::App(Xserver &server, Browser browser, int clockSpeed) : x(server)
     }
     auto env = environmentWith(settings);
     auto envp = pointers(env);
-    const int failed =
-        posix_spawn(&pid, WANDERLINK_BINARY, &actions, &attributes, argv.data(), envp.data());
+    const int failed = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     close(outPipe[1]);
@@ -300,7 +314,7 @@ App::App(Xserver &server, Browser browser, int clockSpeed) : x(server)
     fcntl(out, F_SETFL, O_NONBLOCK);
     fcntl(err, F_SETFL, O_NONBLOCK);
     if (failed)
-        throw std::runtime_error("cannot start " WANDERLINK_BINARY);
+        throw std::runtime_error("cannot start " + args[0]);
 }
 
 App::~App()

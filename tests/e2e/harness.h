@@ -52,6 +52,10 @@ bool isDrawn(Rgb c); // anything but the background
 bool isBlue(Rgb c);  // the cube's edges seen head on, and the sphere's side under light 0
 bool isGreen(Rgb c); // the sphere, whichever way the light falls
 
+// Checks, as test expectations, that image shows the starting scene: every edge of the cube
+// where the camera puts it, but the one the address covers, and the sphere resting at (3, 3, 3).
+void expectRestingScene(const Image &image);
+
 // Whether a pixel of the class lies within radius pixels of p.
 bool near(const Image &image, Pixel p, bool (*is)(Rgb), int radius = 2);
 
@@ -114,9 +118,11 @@ enum class Browser { records, missing, notExecutable, fails, hangs };
 
 // The real binary, started in a process group of its own so that the browsers it starts can
 // be ended with it. A clock speed above 1 runs the program's clock that many times faster
-// (libfaketime): frames, timers and launches come sooner, and nothing else changes.
+// (libfaketime): frames, timers and launches come sooner, and nothing else changes. The binary
+// is the build's own unless another is named.
 struct App {
-    explicit App(Xserver &x, Browser browser = Browser::records, int clockSpeed = 1);
+    explicit App(Xserver &x, Browser browser = Browser::records, int clockSpeed = 1,
+                 const std::string &binary = "");
     ~App();
 
     Xserver &x;
