@@ -82,7 +82,8 @@ TEST(Hostile, AStormOfRealEventsLeavesTheProgramDrawing)
             } else if (kind < 75) {
                 batch.insert(batch.end(), {"mouseup", std::to_string(pick(1, 9))});
             } else if (kind < 90) { // left presses: one more timer chain each
-                batch.insert(batch.end(), {"click", "1"});
+                // A press and a release, as a click: xdotool's own click waits 100 ms after.
+                batch.insert(batch.end(), {"mousedown", "1", "mouseup", "1"});
                 ++leftPresses;
             } else if (kind < 93) {
                 const int w = pick(0, 2) == 0 ? 1 : pick(0, 1) ? 1280 : pick(1, 1280);
@@ -90,7 +91,8 @@ TEST(Hostile, AStormOfRealEventsLeavesTheProgramDrawing)
                 batch.insert(batch.end(),
                              {"windowsize", window, std::to_string(w), std::to_string(h)});
             } else {
-                batch.insert(batch.end(), {"click", pick(0, 1) ? "3" : "2"});
+                const char *button = pick(0, 1) ? "3" : "2";
+                batch.insert(batch.end(), {"mousedown", button, "mouseup", button});
             }
         }
         app.xdotool(batch);
