@@ -9,6 +9,7 @@
 #include <random>
 #include <regex>
 #include <string>
+#include <vector>
 
 using namespace e2e;
 
@@ -39,17 +40,24 @@ TEST(Soak, RunsOnWithFlatMemoryAndSteadyDescriptors)
     sleepFor(warmUp);
     const long baseKiB = app.residentKiB();
     const int baseFiles = app.openFiles();
-    long peakKiB = baseKiB;
+    // A leak raises every later look; a buffer the driver takes for a frame and gives back
+    // shows in one look only (Mesa 25 takes a megabyte now and then). So the last looks count.
+    std::vector<long> looks;
+    std::string trace; // for a failure to show how memory went
     for (double t = warmUp; t < seconds; t += 2) {
         sleepFor(2);
         ASSERT_TRUE(app.alive()) << "after " << t << " s";
-        peakKiB = std::max(peakKiB, app.residentKiB());
+        looks.push_back(app.residentKiB());
+        trace += " " + std::to_string(looks.back());
         EXPECT_EQ(app.openFiles(), baseFiles) << "after " << t << " s";
         EXPECT_EQ(app.zombieChildren(), 0) << "after " << t << " s";
         EXPECT_TRUE(app.keepsDrawing()) << "frames stopped after " << t << " s";
     }
-    EXPECT_LT(peakKiB - baseKiB, 256) << "resident memory grew from " << baseKiB << " KiB";
-    RecordProperty("resident_growth_kib", static_cast<int>(peakKiB - baseKiB));
+    ASSERT_GE(looks.size(), 5u);
+    const long settledKiB = *std::min_element(looks.end() - 5, looks.end());
+    EXPECT_LT(settledKiB - baseKiB, 256)
+        << "resident memory grew from " << baseKiB << " KiB:" << trace;
+    RecordProperty("resident_growth_kib", static_cast<int>(settledKiB - baseKiB));
 
     const auto launches = app.launches();
     EXPECT_GT(launches.size(), 3u);
