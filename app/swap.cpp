@@ -53,10 +53,14 @@ void syncToDisplay()
 
 static double monotonicSeconds()
 {
-    LARGE_INTEGER count, frequency;
+    static const double ticksPerSecond = [] {
+        LARGE_INTEGER frequency;
+        QueryPerformanceFrequency(&frequency); // fixed at boot
+        return static_cast<double>(frequency.QuadPart);
+    }();
+    LARGE_INTEGER count;
     QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
+    return static_cast<double>(count.QuadPart) / ticksPerSecond;
 }
 
 static void sleepFor(double seconds)
@@ -137,10 +141,12 @@ static int refreshRates(Display *display, double *rates, int most)
     int count = 0;
     for (int c = 0; c < screen->ncrtc && count < most; ++c) {
         XRRCrtcInfo *crtc = XRRGetCrtcInfo(display, screen, screen->crtcs[c]);
-        for (int m = 0; crtc && crtc->mode != None && m < screen->nmode; ++m) {
+        if (!crtc)
+            continue;
+        for (int m = 0; m < screen->nmode; ++m) {
             const XRRModeInfo &mode = screen->modes[m];
             if (mode.id != crtc->mode || mode.hTotal == 0 || mode.vTotal == 0)
-                continue;
+                continue; // not this CRTC's mode (None matches no mode), or no timing given
             double hz = static_cast<double>(mode.dotClock) /
                         (static_cast<double>(mode.hTotal) * static_cast<double>(mode.vTotal));
             if (mode.modeFlags & RR_Interlace)
@@ -148,9 +154,9 @@ static int refreshRates(Display *display, double *rates, int most)
             if (mode.modeFlags & RR_DoubleScan)
                 hz /= 2;
             rates[count++] = hz;
+            break;
         }
-        if (crtc)
-            XRRFreeCrtcInfo(crtc);
+        XRRFreeCrtcInfo(crtc);
     }
     XRRFreeScreenResources(screen);
     return count;

@@ -1,8 +1,8 @@
 // A frame clock for benchmarks, preloaded into a GLUT program (LD_PRELOAD): it stamps every
 // buffer swap with the wall clock and the process's CPU time (all its threads), and after
 // WANDERLINK_BENCH_FRAMES frames writes what it saw to WANDERLINK_BENCH_OUT and ends the
-// process. WANDERLINK_BENCH_T0, the wall clock in
-// nanoseconds just before the program started, gives the time to the first frame.
+// process. WANDERLINK_BENCH_T0, the wall clock in nanoseconds just before the program
+// started, gives the time to the first frame.
 #include <GL/gl.h>
 #include <GL/glx.h>
 #include <dlfcn.h>

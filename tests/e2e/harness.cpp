@@ -603,23 +603,30 @@ int App::openFiles()
     return n;
 }
 
+std::vector<std::string> statFields(const std::string &pid)
+{
+    std::ifstream stat("/proc/" + pid + "/stat");
+    const std::string text((std::istreambuf_iterator<char>(stat)), {});
+    const size_t close = text.rfind(')'); // the name, in brackets, may hold anything
+    std::vector<std::string> fields;
+    if (close == std::string::npos)
+        return fields;
+    std::istringstream rest(text.substr(close + 1));
+    for (std::string field; rest >> field;)
+        fields.push_back(field);
+    return fields;
+}
+
 int App::zombieChildren()
 {
     int zombies = 0;
+    const std::string parent = std::to_string(pid);
     DIR *proc = opendir("/proc");
     while (dirent *e = proc ? readdir(proc) : nullptr) {
         if (e->d_name[0] < '1' || e->d_name[0] > '9')
             continue; // not a process
-        std::ifstream stat(std::string("/proc/") + e->d_name + "/stat");
-        std::string text((std::istreambuf_iterator<char>(stat)), {});
-        const size_t close = text.rfind(')');
-        if (close == std::string::npos)
-            continue;
-        std::istringstream rest(text.substr(close + 1));
-        char state;
-        long parent;
-        if (rest >> state >> parent && parent == pid && state == 'Z')
-            ++zombies;
+        const auto fields = statFields(e->d_name);
+        zombies += fields.size() > 1 && fields[0] == "Z" && fields[1] == parent;
     }
     if (proc)
         closedir(proc);

@@ -149,6 +149,9 @@ struct App {
 
 void sleepFor(double seconds);
 
+// The fields of /proc/PID/stat from the third, the state, on; none where the process is gone.
+std::vector<std::string> statFields(const std::string &pid);
+
 // Writes image as a binary PPM, for looking at what a test saw.
 void savePpm(const Image &image, const std::string &path);
 

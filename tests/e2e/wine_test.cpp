@@ -18,7 +18,6 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
-#include <sstream>
 #include <stdexcept>
 
 using namespace e2e;
@@ -118,15 +117,10 @@ struct Wine {
             if (argv.empty() || argv[0] != argument0)
                 continue;
             found.push_back(argv);
-            if (started) {
-                // The 22nd field, in clock ticks; the name, in brackets, may hold blanks.
-                const std::string stat = readFile(dir + "/stat");
-                std::istringstream fields(stat.substr(stat.rfind(')') + 2));
-                std::string field;
-                for (int i = 3; i <= 22; ++i)
-                    fields >> field;
-                started->push_back(std::stod(field) / static_cast<double>(sysconf(_SC_CLK_TCK)));
-            }
+            const auto fields = statFields(e->d_name);
+            if (started && fields.size() > 19) // the 22nd field: the start, in clock ticks
+                started->push_back(std::stod(fields[19]) /
+                                   static_cast<double>(sysconf(_SC_CLK_TCK)));
         }
         if (proc)
             closedir(proc);
