@@ -238,7 +238,9 @@ Xserver::Xserver()
         throw std::runtime_error("cannot connect to " + display);
     // Windows come and go while a test looks at them. Xlib's own handler would end the test
     // without a word, and leave what it started running; a failed call returns 0 instead.
-    XSetErrorHandler([](Display *, XErrorEvent *) { return 0; });
+    XSetErrorHandler([](Display *, XErrorEvent *) {
+        return 0;
+    });
 }
 
 Xserver::~Xserver()

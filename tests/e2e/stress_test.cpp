@@ -69,7 +69,9 @@ TEST(Soak, RunsOnWithFlatMemoryAndSteadyDescriptors)
 TEST(Hostile, AStormOfRealEventsLeavesTheProgramDrawing)
 {
     std::mt19937 random(static_cast<unsigned>(setting("WANDERLINK_STORM_SEED", 1207)));
-    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    auto pick = [&](int lo, int hi) {
+        return std::uniform_int_distribution<int>(lo, hi)(random);
+    };
     Xserver x;
     App app(x, Browser::records, 10); // the launches at the end come ten times sooner
     app.waitForWindow();

@@ -80,14 +80,20 @@ struct Wine {
         // Depth first, never following a link or entering another file system.
         nftw(
             scratch.c_str(),
-            [](const char *path, const struct stat *, int, FTW *) { return remove(path); }, 64,
-            FTW_DEPTH | FTW_PHYS | FTW_MOUNT);
+            [](const char *path, const struct stat *, int, FTW *) {
+                return remove(path);
+            },
+            64, FTW_DEPTH | FTW_PHYS | FTW_MOUNT);
     }
 
     // Whether wine-run, and so the program, has ended within the time given, and how.
     bool ended(int &status, double seconds)
     {
-        if (!eventually([&] { return waitpid(pid, &status, WNOHANG) == pid; }, seconds))
+        if (!eventually(
+                [&] {
+                    return waitpid(pid, &status, WNOHANG) == pid;
+                },
+                seconds))
             return false;
         pid = -1;
         return true;
@@ -152,7 +158,11 @@ TEST(UnderWine, OpensDrawsAnswersTheMouseStartsInternetExplorerAndEndsOnEscape)
 
     // Wine sets up the new prefix first, which takes a while.
     unsigned long window = 0;
-    ASSERT_TRUE(eventually([&] { return (window = viewableWindow(x, "wanderlink")) != 0; }, 180))
+    ASSERT_TRUE(eventually(
+        [&] {
+            return (window = viewableWindow(x, "wanderlink")) != 0;
+        },
+        180))
         << wine.output("err");
     const Geometry g = geometry(x, window);
     EXPECT_EQ(g.width, 450);
@@ -162,8 +172,14 @@ TEST(UnderWine, OpensDrawsAnswersTheMouseStartsInternetExplorerAndEndsOnEscape)
     EXPECT_LT(g.y, 64);
     // Each browser opens a window over this one, as it would on Windows.
     keepContents(x, window);
-    auto picture = [&] { return grabWindow(x, window); };
-    ASSERT_TRUE(eventually([&] { return isBackground(picture().at(5, 5)); }, 30));
+    auto picture = [&] {
+        return grabWindow(x, window);
+    };
+    ASSERT_TRUE(eventually(
+        [&] {
+            return isBackground(picture().at(5, 5));
+        },
+        30));
 
     // The scene is the one drawn on Linux.
     expectRestingScene(picture());
@@ -173,8 +189,11 @@ TEST(UnderWine, OpensDrawsAnswersTheMouseStartsInternetExplorerAndEndsOnEscape)
     // nothing else: Wine splits the command line into arguments, and the blank the empty last
     // argument adds leaves none.
     std::vector<Arguments> browsers;
-    ASSERT_TRUE(
-        eventually([&] { return !(browsers = wine.processes("ixplore.exe")).empty(); }, 120))
+    ASSERT_TRUE(eventually(
+        [&] {
+            return !(browsers = wine.processes("ixplore.exe")).empty();
+        },
+        120))
         << wine.output("err");
     for (const auto &argv : browsers)
         EXPECT_EQ(argv, (Arguments{"ixplore.exe", "http://www.qqq.com"}));
