@@ -5,16 +5,13 @@ double framePeriod(const double *ratesHz, int count)
 {
     // Xvfb reports 0 and Windows 0 or 1 for "the hardware's default"; beyond 1000 Hz is a
     // bogus mode. Written so that NaN is never plausible.
-    double fastest = 60.0;
-    bool found = false;
+    double fastest = 0;
     for (int i = 0; i < count; ++i) {
         const double hz = ratesHz[i];
-        if (hz >= 20.0 && hz <= 1000.0 && (!found || hz > fastest)) {
+        if (hz >= 20.0 && hz <= 1000.0 && hz > fastest)
             fastest = hz;
-            found = true;
-        }
     }
-    return 1.0 / fastest;
+    return 1.0 / (fastest > 0 ? fastest : 60.0);
 }
 
 double nextDeadline(double now, double previous, double period)
