@@ -446,19 +446,24 @@ Image App::grab(int width, int height)
     return e2e::grab(x, 0, 0, width, height);
 }
 
+bool run(std::vector<std::string> args, const std::vector<std::string> &settings)
+{
+    auto argv = pointers(args);
+    auto env = environmentWith(settings);
+    auto envp = pointers(env);
+    pid_t tool;
+    if (posix_spawnp(&tool, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0)
+        return false;
+    int status = 0;
+    waitpid(tool, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 void xdotool(Xserver &x, const std::vector<std::string> &arguments)
 {
     std::vector<std::string> args = {"xdotool"};
     args.insert(args.end(), arguments.begin(), arguments.end());
-    auto argv = pointers(args);
-    auto env = environmentWith({"DISPLAY=" + x.display});
-    auto envp = pointers(env);
-    pid_t tool;
-    if (posix_spawnp(&tool, "xdotool", nullptr, nullptr, argv.data(), envp.data()) != 0)
-        throw std::runtime_error("cannot start xdotool");
-    int status = 0;
-    waitpid(tool, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    if (!run(args, {"DISPLAY=" + x.display}))
         throw std::runtime_error("xdotool failed: " + arguments.front());
 }
 

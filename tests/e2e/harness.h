@@ -92,6 +92,9 @@ Image grab(Xserver &x, int left, int top, int width, int height);
 void keepContents(Xserver &x, unsigned long window);
 Image grabWindow(Xserver &x, unsigned long window);
 void xdotool(Xserver &x, const std::vector<std::string> &arguments);
+// Runs a command from PATH, with settings added to the environment, and waits for it: whether
+// it started and ended with status 0.
+bool run(std::vector<std::string> args, const std::vector<std::string> &settings = {});
 // Calls check until it holds, for at most the given time.
 bool eventually(const std::function<bool()> &check, double seconds);
 // How long check takes to hold, called every few milliseconds; infinity past the given time.
