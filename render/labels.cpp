@@ -16,6 +16,10 @@ static void drawCharacter(int code)
 
 void drawLabels(double x, double y, double z)
 {
+    // The strokes carry no normals of their own, and under the 0.01 scale whatever normal is
+    // current makes the lighting overflow: renderers differ in what they make of it, white on
+    // some, black on others. Unlit, the colour (4, 4, 4) is plain white everywhere.
+    glDisable(GL_LIGHTING);
     glPushMatrix();
     glColor3f(4.0f, 4.0f, 4.0f);
     glTranslatef(static_cast<float>(x + 1), static_cast<float>(y - 2), static_cast<float>(z + 1));
@@ -48,4 +52,5 @@ void drawLabels(double x, double y, double z)
     }
     scene.frameCounter++;
     glPopMatrix();
+    glEnable(GL_LIGHTING); // the line after the labels is lit, as everything else
 }

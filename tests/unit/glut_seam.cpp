@@ -13,6 +13,8 @@ int swaps;
 std::string order;
 int viewport[4];
 std::string stroked;
+bool lit;
+std::string lighting;
 
 void reset()
 {
@@ -22,6 +24,8 @@ void reset()
     order.clear();
     viewport[0] = viewport[1] = viewport[2] = viewport[3] = -1;
     stroked.clear();
+    lit = false;
+    lighting.clear();
 }
 
 void fireTimers()
@@ -68,6 +72,23 @@ void glutStrokeCharacter(void *font, int character)
 {
     (void)font;
     seam::stroked += static_cast<char>(character);
+    seam::lighting += seam::lit ? 'L' : 'u';
+}
+
+void glEnable(GLenum capability)
+{
+    seam::lit |= capability == GL_LIGHTING;
+}
+
+void glDisable(GLenum capability)
+{
+    seam::lit &= capability != GL_LIGHTING;
+}
+
+void glBegin(GLenum mode)
+{
+    (void)mode;
+    seam::lighting += seam::lit ? 'L' : 'u';
 }
 
 void glutWireCube(double edge)

@@ -1,5 +1,6 @@
 // The test seam: the GLUT and GL entry points the callbacks call (timers, redisplay requests,
-// the viewport, the drawing of shapes and text), and the program's wait for the display, are
+// the viewport, lighting, the drawing of shapes, lines and text), and the program's wait for
+// the display, are
 // defined by the test program itself, so the linker binds the program's code to these
 // recorders instead of the real library and the real clock.
 #pragma once
@@ -27,6 +28,8 @@ extern int swaps;                 // glutSwapBuffers calls
 extern std::string order;         // each swap, wait for the display and redisplay: 's', 'w', 'r'
 extern int viewport[4];           // the last glViewport
 extern std::string stroked;       // characters drawn with the stroke font, in order
+extern bool lit;                  // GL_LIGHTING, as glEnable and glDisable left it
+extern std::string lighting;      // each stroked character and line: 'L' lit, 'u' unlit
 
 void reset();
 

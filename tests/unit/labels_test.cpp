@@ -171,6 +171,15 @@ TEST_F(Frames, EachSwapsWaitsForTheDisplayThenAsksForTheNext)
     EXPECT_EQ(seam::order, "swrswrswr");
 }
 
+TEST_F(Frames, TheTextIsDrawnUnlitAndTheLineLit)
+{
+    init();
+    for (int n = 0; n < 2; ++n)
+        display();
+    const std::string frame = std::string(5 + 18, 'u') + 'L'; // letters, address, line
+    EXPECT_EQ(seam::lighting, frame + frame);
+}
+
 TEST_F(Frames, TheLightTurnsADegreeAFrameAndWrapsAt360)
 {
     for (int frame = 1; frame <= 1000; ++frame) {
