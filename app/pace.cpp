@@ -14,6 +14,20 @@ double framePeriod(const double *ratesHz, int count)
     return 1.0 / (fastest > 0 ? fastest : 60.0);
 }
 
+double modeRate(unsigned long dotClock, unsigned hTotal, unsigned vTotal, bool interlaced,
+                bool doubleScan)
+{
+    if (hTotal == 0 || vTotal == 0)
+        return 0;
+    double hz =
+        static_cast<double>(dotClock) / (static_cast<double>(hTotal) * static_cast<double>(vTotal));
+    if (interlaced)
+        hz *= 2;
+    if (doubleScan)
+        hz /= 2;
+    return hz;
+}
+
 double nextDeadline(double now, double previous, double period)
 {
     const double due = previous + period; // from the deadline, so oversleeping is made up

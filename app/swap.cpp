@@ -145,15 +145,11 @@ static int refreshRates(Display *display, double *rates, int most)
             continue;
         for (int m = 0; m < screen->nmode; ++m) {
             const XRRModeInfo &mode = screen->modes[m];
-            if (mode.id != crtc->mode || mode.hTotal == 0 || mode.vTotal == 0)
-                continue; // not this CRTC's mode (None matches no mode), or no timing given
-            double hz = static_cast<double>(mode.dotClock) /
-                        (static_cast<double>(mode.hTotal) * static_cast<double>(mode.vTotal));
-            if (mode.modeFlags & RR_Interlace)
-                hz *= 2;
-            if (mode.modeFlags & RR_DoubleScan)
-                hz /= 2;
-            rates[count++] = hz;
+            if (mode.id != crtc->mode)
+                continue; // not this CRTC's mode (None matches no mode)
+            rates[count++] =
+                modeRate(mode.dotClock, mode.hTotal, mode.vTotal, mode.modeFlags & RR_Interlace,
+                         mode.modeFlags & RR_DoubleScan);
             break;
         }
         XRRFreeCrtcInfo(crtc);

@@ -24,6 +24,23 @@ TEST(FramePeriod, TakesTheFastestPlausibleRateAnd60WhereThereIsNone)
     EXPECT_DOUBLE_EQ(framePeriod(mixed, 6), 1.0 / 144);
 }
 
+TEST(ModeRate, IsTheDotClockOverTheDotsOfAFrame)
+{
+    EXPECT_DOUBLE_EQ(modeRate(148500000, 2200, 1125, false, false), 60); // 1080p
+    EXPECT_DOUBLE_EQ(modeRate(78720000, 1312, 800, false, false), 75);
+    EXPECT_NEAR(modeRate(25175000, 800, 525, false, false), 59.94, 0.01); // VGA's 640 x 480
+    // Interlaced: two fields a frame. Double scan: each line twice.
+    EXPECT_DOUBLE_EQ(modeRate(74250000, 2200, 1125, true, false), 60); // 1080i
+    EXPECT_DOUBLE_EQ(modeRate(78720000, 1312, 800, false, true), 37.5);
+    EXPECT_DOUBLE_EQ(modeRate(78720000, 1312, 800, true, true), 75);
+    // No timings (Xvfb's one mode): no rate, so frames keep to 60 a second.
+    EXPECT_EQ(modeRate(0, 0, 0, false, false), 0);
+    EXPECT_EQ(modeRate(78720000, 0, 800, false, false), 0);
+    EXPECT_EQ(modeRate(78720000, 1312, 0, true, false), 0);
+    const double none = modeRate(0, 0, 0, false, false);
+    EXPECT_DOUBLE_EQ(framePeriod(&none, 1), 1.0 / 60);
+}
+
 TEST(NextDeadline, KeepsToThePeriodFromThePreviousDeadline)
 {
     const double p = 1.0 / 60, previous = 100;
