@@ -32,14 +32,6 @@ class Browsing : public ::testing::Test
 
 } // namespace
 
-TEST_F(Browsing, ARestingSphereOpensQqqComWithTheAddressAsTheOnlyArgument)
-{
-    const auto launches = app.waitForLaunches(3, launchWait);
-    ASSERT_GE(launches.size(), 3u);
-    for (const auto &line : launches)
-        EXPECT_EQ(line, "1:http://www.qqq.com");
-}
-
 TEST_F(Browsing, TwoRightClicksSwitchTheDomainToOrg)
 {
     app.xdotool({"mousemove", "200", "200", "click", "--repeat", "2", "--delay", "30", "3"});
@@ -77,6 +69,26 @@ TEST_F(Browsing, ManyLaunchesLeaveNoZombies)
         EXPECT_EQ(app.zombieChildren(), 0);
     }
 }
+
+// The launches on any desktop, a Wayland session's too.
+class Launching : public InSession
+{
+  protected:
+    Launching()
+    {
+        clockSpeed = ::clockSpeed;
+    }
+};
+
+TEST_P(Launching, ARestingSphereOpensQqqComWithTheAddressAsTheOnlyArgument)
+{
+    const auto launches = app->waitForLaunches(3, launchWait);
+    ASSERT_GE(launches.size(), 3u);
+    for (const auto &line : launches)
+        EXPECT_EQ(line, "1:http://www.qqq.com");
+}
+
+INSTANTIATE_TEST_SUITE_P(Sessions, Launching, ::testing::Values(xvfb, wayland), sessionName);
 
 // Whatever the browser command does, the program draws on, silently, and leaves no zombies.
 class BrokenBrowser : public ::testing::TestWithParam<Browser>

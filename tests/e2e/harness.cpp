@@ -15,12 +15,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <sstream>
 #include <stdexcept>
@@ -130,6 +133,17 @@ void expectRestingScene(const Image &image)
     const Pixel rest = project(3, 3, 3);
     EXPECT_GT(share(image, rest, isGreen, 6), 0.7);
     EXPECT_LT(distance(centroid(image, isGreen), rest), 3);
+    // q,q,q to its lower right and the address along the bottom front edge, drawn in white:
+    // about 90 and 400 pixels of it, and none where the text came out dark.
+    auto whiteBetween = [&](Pixel a, Pixel b) {
+        int n = 0;
+        for (int y = int(std::min(a.y, b.y)); y <= int(std::max(a.y, b.y)); ++y)
+            for (int x = int(std::min(a.x, b.x)); x <= int(std::max(a.x, b.x)); ++x)
+                n += image.contains(x, y) && isWhite(image.at(x, y));
+        return n;
+    };
+    EXPECT_GE(whiteBetween(project(4, 0.8, 4), project(7.5, 2.4, 4)), 40) << "the letters";
+    EXPECT_GE(whiteBetween(project(1, -13.6, 12), project(12.5, -12.1, 12)), 200) << "the address";
 }
 
 bool isBackground(Rgb c)
@@ -146,6 +160,11 @@ bool isBlue(Rgb c)
 {
     // Strong blue ambient; the lights add some red and green, more as the scene turns.
     return c.b >= 150 && c.b >= c.r + 80 && c.b >= c.g + 80;
+}
+
+bool isWhite(Rgb c)
+{
+    return c.r >= 200 && c.g >= 200 && c.b >= 200;
 }
 
 bool isGreen(Rgb c)
@@ -201,41 +220,227 @@ double share(const Image &image, Pixel p, bool (*is)(Rgb), int radius)
     return inside ? double(hits) / inside : 0;
 }
 
-Xserver::Xserver()
+const Session xvfb{"Xvfb"};
+const Session softpipe{"Softpipe", 0, false, "softpipe"};
+const Session at75Hz{"At75Hz", 75};
+const Session at50Hz{"At50Hz", 50};
+const Session wayland{"Wayland", 60, true}; // Weston's outputs on X refresh 60 times a second
+
+std::string sessionName(const ::testing::TestParamInfo<Session> &info)
+{
+    return info.param.name;
+}
+
+void PrintTo(const Session &session, std::ostream *out)
+{
+    *out << session.name;
+}
+
+namespace
+{
+
+// The screen under a Wayland session, and Weston's output on it: the pointer enters the output
+// from the corner beyond it.
+const int screenWidth = 1280, screenHeight = 1024;
+const int outputWidth = 1024, outputHeight = 768;
+
+std::string readText(const std::string &path)
+{
+    std::ifstream file(path);
+    return {std::istreambuf_iterator<char>(file), {}};
+}
+
+// Starts a server from PATH with the settings added to its environment, its output into a file,
+// and descriptor 3 on fd3 where that is given.
+pid_t start(std::vector<std::string> args, const std::vector<std::string> &settings,
+            const std::string &output, int fd3 = -1)
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (fd3 >= 0)
+        posix_spawn_file_actions_adddup2(&actions, fd3, 3);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    auto argv = pointers(args);
+    auto env = environmentWith(settings);
+    auto envp = pointers(env);
+    pid_t pid = -1;
+    const int failed = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    return failed ? -1 : pid;
+}
+
+// Starts an X server that names the display it picked on descriptor 3: ":N", or empty where
+// it said nothing within 10 s.
+std::string startX(std::vector<std::string> args, const std::string &output,
+                   std::vector<pid_t> &servers)
 {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
-    // Not the test's output: a reader of it would wait for the server too.
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    // +bs: a window that asks for backing store gets it (keepContents). -terminate: the server
-    // ends with its last client, so a test killed outright leaves none behind.
-    std::vector<std::string> args = {"Xvfb",         "-displayfd", "3",   "-screen", "0",
-                                     "1280x1024x24", "-nolisten",  "tcp", "+bs",     "-terminate"};
-    auto argv = pointers(args);
-    const int failed = posix_spawnp(&pid, "Xvfb", &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    args.insert(args.end(), {"-displayfd", "3"});
+    const pid_t pid = start(args, {}, output, fds[1]);
     close(fds[1]);
-    if (failed) {
-        close(fds[0]);
-        throw std::runtime_error("cannot start Xvfb");
-    }
+    if (pid > 0)
+        servers.push_back(pid);
     std::string number;
     char c;
     pollfd wait = {fds[0], POLLIN, 0};
-    while (poll(&wait, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
+    while (pid > 0 && poll(&wait, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
         number += c;
     close(fds[0]);
-    if (number.empty())
-        throw std::runtime_error("Xvfb gave no display number");
-    display = ":" + number;
-    connection = XOpenDisplay(display.c_str());
-    if (!connection)
+    return number.empty() ? "" : ":" + number;
+}
+
+// The X server most tests use. +bs: a window that asks for backing store gets it
+// (keepContents). -terminate: the server ends with its last client, so a test killed outright
+// leaves none behind.
+std::string startXvfb(Xserver &x)
+{
+    const std::string size = std::to_string(screenWidth) + "x" + std::to_string(screenHeight);
+    const std::string display =
+        startX({"Xvfb", "-screen", "0", size + "x24", "-nolisten", "tcp", "+bs", "-terminate"},
+               x.scratch + "/xvfb.log", x.servers);
+    if (display.empty())
+        throw std::runtime_error("Xvfb gave no display number: " +
+                                 readText(x.scratch + "/xvfb.log"));
+    return display;
+}
+
+// Xorg with its dummy video driver, in one mode of the given refresh rate: 1024 x 768 with
+// 1312 x 800 dots in all, so a dot clock of 1.0496 MHz a hertz. No input devices of its own,
+// no virtual terminal, no configuration but this one.
+std::string startXorg(Xserver &x, int refreshHz)
+{
+    std::string conf = R"(Section "ServerFlags"
+    Option "AutoAddDevices" "false"
+    Option "AutoAddGPU" "false"
+    Option "DontVTSwitch" "true"
+EndSection
+Section "Monitor"
+    Identifier "monitor"
+    HorizSync 1-1000
+    VertRefresh 1-1000
+    Modeline "mode" CLOCK 1024 1048 1184 1312 768 771 775 800
+EndSection
+Section "Device"
+    Identifier "dummy"
+    Driver "dummy"
+    VideoRam 16384
+EndSection
+Section "Screen"
+    Identifier "screen"
+    Device "dummy"
+    Monitor "monitor"
+    DefaultDepth 24
+    SubSection "Display"
+        Depth 24
+        Modes "mode"
+    EndSubSection
+EndSection
+)";
+    char clock[32];
+    std::snprintf(clock, sizeof clock, "%.6f", 1312 * 800 * refreshHz / 1e6);
+    conf.replace(conf.find("CLOCK"), 5, clock);
+    std::ofstream(x.scratch + "/xorg.conf") << conf;
+    mkdir((x.scratch + "/xorg.conf.d").c_str(), 0700);
+    const std::string display =
+        startX({"Xorg", "-config", x.scratch + "/xorg.conf", "-configdir",
+                x.scratch + "/xorg.conf.d", "-logfile", x.scratch + "/xorg.log", "-nolisten", "tcp",
+                "-novtswitch", "-keeptty", "-terminate"},
+               x.scratch + "/xorg.out", x.servers);
+    if (display.empty()) {
+        // Why, in its own words: the errors in its log, or what it printed before it had one.
+        std::string why;
+        std::istringstream log(readText(x.scratch + "/xorg.log"));
+        for (std::string line; std::getline(log, line);)
+            if (line.find("(EE)") != std::string::npos && line.find("dbus") == std::string::npos)
+                why += line + "\n";
+        if (x.servers.empty())
+            throw Unavailable("Xorg is not installed here");
+        throw Unavailable("Xorg with the dummy driver could not start here (" +
+                          (geteuid() == 0 ? std::string("as root") : "not root") +
+                          "): " + (why.empty() ? readText(x.scratch + "/xorg.out") : why));
+    }
+    return display;
+}
+
+// Weston on an Xvfb of its own, as a desktop session runs it on a screen: its X11 back end makes
+// a seat of the Xvfb's pointer and keyboard, and X programs get XWayland, which Weston starts
+// when the first one connects. No panel, no blanking when idle, and no animations: the screen
+// fades in over the first second otherwise, and windows zoom in.
+std::string startWeston(Xserver &x)
+{
+    x.screen = startXvfb(x);
+    std::ofstream(x.scratch + "/weston.ini")
+        << "[core]\nidle-time=0\n[shell]\npanel-position=none\nstartup-animation=none\n"
+           "animation=none\nclose-animation=none\nfocus-animation=none\n";
+    const std::string log = x.scratch + "/weston.log";
+    const pid_t pid =
+        start({"weston", "--config=" + x.scratch + "/weston.ini", "--backend=x11-backend.so",
+               "--use-pixman", "--width=" + std::to_string(outputWidth),
+               "--height=" + std::to_string(outputHeight), "--xwayland", "--socket=wayland-test",
+               "--log=" + log},
+              {"DISPLAY=" + x.screen, "XDG_RUNTIME_DIR=" + x.scratch, "WAYLAND_DISPLAY="},
+              x.scratch + "/weston.out");
+    if (pid <= 0)
+        throw Unavailable("Weston is not installed here");
+    x.servers.push_back(pid);
+    x.composited = true;
+    x.environment = {"WAYLAND_DISPLAY=wayland-test", "XDG_RUNTIME_DIR=" + x.scratch,
+                     "XDG_SESSION_TYPE=wayland"};
+    const std::string said = "xserver listening on display ";
+    std::string display;
+    eventually(
+        [&] {
+            const std::string text = readText(log);
+            const size_t at = text.find(said);
+            if (at != std::string::npos)
+                display = text.substr(at + said.size(), text.find('\n', at) - at - said.size());
+            return !display.empty() || waitpid(pid, nullptr, WNOHANG) == pid;
+        },
+        20);
+    if (display.empty())
+        throw std::runtime_error("Weston named no X display: " + readText(log) +
+                                 readText(x.scratch + "/weston.out"));
+    return display;
+}
+
+Display *connect(const std::string &display)
+{
+    Display *d = XOpenDisplay(display.c_str());
+    if (!d)
         throw std::runtime_error("cannot connect to " + display);
+    return d;
+}
+
+} // namespace
+
+Xserver::Xserver(const Session &session)
+{
+    char folder[] = "/tmp/wanderlink-x-XXXXXX";
+    if (!mkdtemp(folder))
+        throw std::runtime_error("mkdtemp");
+    scratch = folder;
+    try {
+        if (session.wayland)
+            display = startWeston(*this);
+        else if (session.refreshHz > 0)
+            display = startXorg(*this, session.refreshHz);
+        else
+            display = startXvfb(*this);
+        if (*session.renderer)
+            environment.push_back(std::string("GALLIUM_DRIVER=") + session.renderer);
+        if (screen.empty())
+            screen = display;
+        connection = connect(display);
+        screenConnection = screen == display ? connection : connect(screen);
+    } catch (...) {
+        stop(); // no destructor runs for an object never made
+        throw;
+    }
     // Windows come and go while a test looks at them. Xlib's own handler would end the test
     // without a word, and leave what it started running; a failed call returns 0 instead.
     XSetErrorHandler([](Display *, XErrorEvent *) {
@@ -245,15 +450,40 @@ Xserver::Xserver()
 
 Xserver::~Xserver()
 {
-    if (connection)
-        XCloseDisplay(xdisplay(*this));
-    if (pid > 0) {
-        kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
-    }
+    stop();
 }
 
-App::App(Xserver &server, Browser browser, int clockSpeed, const std::string &binary) : x(server)
+void Xserver::stop()
+{
+    if (screenConnection && screenConnection != connection)
+        XCloseDisplay(static_cast<Display *>(screenConnection));
+    if (connection)
+        XCloseDisplay(xdisplay(*this));
+    connection = screenConnection = nullptr;
+    for (auto pid = servers.rbegin(); pid != servers.rend(); ++pid) {
+        kill(*pid, SIGTERM);
+        waitpid(*pid, nullptr, 0);
+    }
+    servers.clear();
+    if (!scratch.empty())
+        std::filesystem::remove_all(scratch);
+    scratch.clear();
+}
+
+void InSession::SetUp()
+{
+    try {
+        x = std::make_unique<Xserver>(GetParam());
+    } catch (const Unavailable &e) {
+        GTEST_SKIP() << e.what();
+    }
+    app = std::make_unique<App>(*x, Browser::records, clockSpeed);
+    app->waitForWindow();
+}
+
+App::App(Xserver &server, Browser browser, int clockSpeed, const std::string &binary,
+         const std::vector<std::string> &arguments)
+    : x(server)
 {
     char scratch[] = "/tmp/wanderlink-e2e-XXXXXX";
     if (!mkdtemp(scratch))
@@ -293,8 +523,10 @@ App::App(Xserver &server, Browser browser, int clockSpeed, const std::string &bi
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
     posix_spawnattr_setpgroup(&attributes, 0);
     std::vector<std::string> args = {binary.empty() ? WANDERLINK_BINARY : binary};
+    args.insert(args.end(), arguments.begin(), arguments.end());
     auto argv = pointers(args);
     std::vector<std::string> settings = {"DISPLAY=" + x.display, "PATH=" + path};
+    settings.insert(settings.end(), x.environment.begin(), x.environment.end());
     if (clockSpeed > 1) {
         const char *sanitizer = std::getenv("ASAN_OPTIONS");
         settings.insert(settings.end(), {"LD_PRELOAD=" FAKETIME_LIBRARY,
@@ -336,23 +568,33 @@ App::~App()
     rmdir(dir.c_str());
 }
 
-unsigned long viewableWindow(Xserver &x, const std::string &titlePart)
+// The first viewable window among parent's children, or theirs down to depth, whose title
+// holds titlePart.
+static Window findViewable(Display *d, Window parent, const std::string &titlePart, int depth)
 {
-    Display *d = xdisplay(x);
-    Window root, parent, *children = nullptr, found = 0;
+    Window root, up, *children = nullptr, found = 0;
     unsigned count = 0;
-    if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count))
+    if (!XQueryTree(d, parent, &root, &up, &children, &count))
         return 0;
     for (unsigned i = 0; i < count && !found; ++i) {
         XWindowAttributes a;
+        if (!XGetWindowAttributes(d, children[i], &a) || a.map_state != IsViewable)
+            continue;
         char *name = nullptr;
-        if (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable &&
-            XFetchName(d, children[i], &name) && std::strstr(name, titlePart.c_str()))
+        if (XFetchName(d, children[i], &name) && std::strstr(name, titlePart.c_str()))
             found = children[i];
+        else if (depth > 0)
+            found = findViewable(d, children[i], titlePart, depth - 1);
         XFree(name);
     }
     XFree(children);
     return found;
+}
+
+unsigned long viewableWindow(Xserver &x, const std::string &titlePart)
+{
+    Display *d = xdisplay(x);
+    return findViewable(d, DefaultRootWindow(d), titlePart, 1);
 }
 
 void App::waitForWindow()
@@ -360,7 +602,7 @@ void App::waitForWindow()
     const double deadline = now() + 20;
     while (now() < deadline) {
         if (!window)
-            window = viewableWindow(x);
+            window = viewableWindow(x, "wanderlink");
         if (window && isBackground(grab().at(5, 5)))
             return;
         if (!alive())
@@ -420,7 +662,7 @@ static Image toImage(XImage *shot)
 
 Image grab(Xserver &x, int left, int top, int width, int height)
 {
-    Display *d = xdisplay(x);
+    Display *d = static_cast<Display *>(x.screenConnection);
     return toImage(XGetImage(d, DefaultRootWindow(d), left, top, static_cast<unsigned>(width),
                              static_cast<unsigned>(height), AllPlanes, ZPixmap));
 }
@@ -443,7 +685,8 @@ Image grabWindow(Xserver &x, unsigned long window)
 
 Image App::grab(int width, int height)
 {
-    return e2e::grab(x, 0, 0, width, height);
+    const Geometry g = geometry();
+    return e2e::grab(x, g.x, g.y, width, height);
 }
 
 bool run(std::vector<std::string> args, const std::vector<std::string> &settings)
@@ -463,13 +706,21 @@ void xdotool(Xserver &x, const std::vector<std::string> &arguments)
 {
     std::vector<std::string> args = {"xdotool"};
     args.insert(args.end(), arguments.begin(), arguments.end());
-    if (!run(args, {"DISPLAY=" + x.display}))
+    if (!run(args, {"DISPLAY=" + x.screen}))
         throw std::runtime_error("xdotool failed: " + arguments.front());
 }
 
 void App::xdotool(const std::vector<std::string> &arguments)
 {
     e2e::xdotool(x, arguments);
+}
+
+void App::moveTo(int px, int py)
+{
+    const Geometry g = geometry();
+    if (x.composited) // Weston takes the pointer's place as it enters, then follows its moves
+        xdotool({"mousemove", std::to_string(screenWidth - 1), std::to_string(screenHeight - 1)});
+    xdotool({"mousemove", std::to_string(g.x + px), std::to_string(g.y + py)});
 }
 
 bool eventually(const std::function<bool()> &check, double seconds)
@@ -510,18 +761,32 @@ FrameCounter::~FrameCounter()
     XCloseDisplay(static_cast<Display *>(connection)); // the damage object goes with it
 }
 
-long FrameCounter::frames()
+void FrameCounter::read()
 {
     Display *d = static_cast<Display *>(connection);
     XSync(d, False); // everything the server has reported so far
     while (XPending(d)) {
         XEvent event;
         XNextEvent(d, &event);
-        if (event.type == eventBase + XDamageNotify &&
-            !reinterpret_cast<XDamageNotifyEvent &>(event).more)
-            ++count; // the last rectangle of one drawing
+        const auto &damaged = reinterpret_cast<XDamageNotifyEvent &>(event);
+        if (event.type != eventBase + XDamageNotify || damaged.more)
+            continue; // only the last rectangle of one drawing
+        if (count++ > 0)
+            longest = std::max(longest, static_cast<long>(damaged.timestamp - last));
+        last = damaged.timestamp;
     }
+}
+
+long FrameCounter::frames()
+{
+    read();
     return count;
+}
+
+long FrameCounter::longestGapMillis()
+{
+    read();
+    return longest;
 }
 
 bool App::keepsDrawing()

@@ -2,9 +2,13 @@
 // pixels read back from the screen, real input events from xdotool, a stand-in browser.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <sys/types.h>
 
 #include <functional>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -51,9 +55,11 @@ bool isBackground(Rgb c);
 bool isDrawn(Rgb c); // anything but the background
 bool isBlue(Rgb c);  // the cube's edges seen head on, and the sphere's side under light 0
 bool isGreen(Rgb c); // the sphere, whichever way the light falls
+bool isWhite(Rgb c); // the letters and the address, every channel high
 
 // Checks, as test expectations, that image shows the starting scene: every edge of the cube
-// where the camera puts it, but the one the address covers, and the sphere resting at (3, 3, 3).
+// where the camera puts it, but the one the address covers, the sphere resting at (3, 3, 3),
+// and its letters and the address in white.
 void expectRestingScene(const Image &image);
 
 // Whether a pixel of the class lies within radius pixels of p.
@@ -66,23 +72,63 @@ Pixel centroid(const Image &image, bool (*is)(Rgb));
 // The share of pixels within radius of p that are of the class.
 double share(const Image &image, Pixel p, bool (*is)(Rgb), int radius);
 
-// An Xvfb of the test's own, on a display number the server picks itself.
+// Where a test's program runs: the kind of desktop a user would have, and Mesa's renderer.
+struct Session {
+    const char *name;          // ends the test's name
+    int refreshHz = 0;         // the display's rate; 0 for one that names none, as Xvfb's
+    bool wayland = false;      // an X display in a Wayland session, through XWayland
+    const char *renderer = ""; // GALLIUM_DRIVER; empty for Mesa's default, llvmpipe
+};
+
+// Xvfb: the X server most tests use. Its one mode names no rate, so frames keep to 60 a second.
+extern const Session xvfb;
+// Mesa's other software renderer, where undefined results of GL come out otherwise.
+extern const Session softpipe;
+// Displays whose modes name their rates: Xorg with its dummy video driver.
+extern const Session at75Hz, at50Hz;
+// A Wayland session: Weston, with XWayland for X programs.
+extern const Session wayland;
+
+std::string sessionName(const ::testing::TestParamInfo<Session> &info);
+void PrintTo(const Session &session, std::ostream *out); // in GoogleTest's messages
+
+// Thrown where this machine cannot start a session's servers (Xorg without root, say).
+struct Unavailable : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// The X server of a test's own, on a display number the server picks itself: Xvfb; Xorg in a
+// mode of the session's rate; or, for a Wayland session, Weston on an Xvfb of its own, which
+// stands in for the screen, mouse and keyboard, with XWayland for X programs.
 struct Xserver {
-    Xserver();
+    explicit Xserver(const Session &session = xvfb);
     struct None {
     };
     explicit Xserver(None) {} // no server: for starting the program without a display
     ~Xserver();
-    std::string display; // ":N"; empty: DISPLAY is left unset
-    pid_t pid = -1;
-    void *connection = nullptr; // Display*
+    Xserver(const Xserver &) = delete;
+    Xserver &operator=(const Xserver &) = delete;
+    std::string display; // ":N", where programs run
+    // What a program started in the session finds in its environment; a setting with an empty
+    // value is left out.
+    std::vector<std::string> environment;
+    std::string screen;         // the X display that shows the picture and takes input
+    void *connection = nullptr; // Display*, to display
+    void *screenConnection = nullptr;
+    bool composited = false;    // the screen shows windows through a compositor (Weston)
+    std::vector<pid_t> servers; // in the order started
+    std::string scratch;        // configuration, logs and runtime files
+
+  private:
+    void stop();
 };
 
 struct Geometry {
     int x, y, width, height;
 };
 
-// The first mapped top-level window whose title holds titlePart, or 0.
+// The first viewable window whose title holds titlePart, top-level or inside the frame a window
+// manager put around it; or 0.
 unsigned long viewableWindow(Xserver &x, const std::string &titlePart = "");
 Geometry geometry(Xserver &x, unsigned long window); // in root coordinates
 // The screen's pixels in the rectangle with the given top left corner and size.
@@ -101,19 +147,24 @@ bool eventually(const std::function<bool()> &check, double seconds);
 double timeUntil(const std::function<bool()> &check, double seconds);
 
 // Counts the frames a window shows. Each buffer swap draws the whole window in one request,
-// which the X server reports as damage; a connection of its own keeps the reports apart.
+// which the X server reports as damage, with the server's time; a connection of its own keeps
+// the reports apart.
 struct FrameCounter {
     FrameCounter(Xserver &x, unsigned long window);
     ~FrameCounter();
     FrameCounter(const FrameCounter &) = delete;
     FrameCounter &operator=(const FrameCounter &) = delete;
-    long frames(); // since the counter was made
+    long frames();           // since the counter was made
+    long longestGapMillis(); // between two frames since then, by the server's clock
 
   private:
+    void read();
     void *connection = nullptr; // Display*
     unsigned long damage = 0;
     int eventBase = 0;
     long count = 0;
+    unsigned long last = 0; // server time of the last frame, ms
+    long longest = 0;
 };
 
 // How the stand-in xdg-open behaves when the program starts it.
@@ -122,10 +173,10 @@ enum class Browser { records, missing, notExecutable, fails, hangs };
 // The real binary, started in a process group of its own so that the browsers it starts can
 // be ended with it. A clock speed above 1 runs the program's clock that many times faster
 // (libfaketime): frames, timers and launches come sooner, and nothing else changes. The binary
-// is the build's own unless another is named.
+// is the build's own unless another is named, and gets the arguments given.
 struct App {
     explicit App(Xserver &x, Browser browser = Browser::records, int clockSpeed = 1,
-                 const std::string &binary = "");
+                 const std::string &binary = "", const std::vector<std::string> &arguments = {});
     ~App();
 
     Xserver &x;
@@ -135,12 +186,13 @@ struct App {
     std::string stdoutText, stderrText;
     unsigned long window = 0; // X window id
 
-    void waitForWindow(); // mapped and showing a first frame
-    Geometry geometry();  // of the window, in root coordinates
-    Image grab(int width = 450, int height = 400);
+    void waitForWindow();                          // mapped and showing a first frame
+    Geometry geometry();                           // of the window, in root coordinates
+    Image grab(int width = 450, int height = 400); // the window as the screen shows it
     void xdotool(const std::vector<std::string> &arguments);
-    bool keepsDrawing(); // the picture changes within a second
-    void drain();        // reads what the program has written so far
+    void moveTo(int px, int py); // the pointer, to a point of the window
+    bool keepsDrawing();         // the picture changes within a second
+    void drain();                // reads what the program has written so far
     bool waitForExit(int &status, double seconds);
     std::vector<std::string> launches(); // one "argc:argv[1]" line per browser start
     std::vector<std::string> waitForLaunches(size_t count, double seconds);
@@ -148,6 +200,17 @@ struct App {
     long residentKiB(); // from /proc
     int openFiles();    // descriptors the program holds
     bool alive();
+};
+
+// A test on the session its parameter names, with the program showing its first frame there.
+// Where this machine cannot start that session, the test is skipped and says why.
+class InSession : public ::testing::TestWithParam<Session>
+{
+  protected:
+    void SetUp() override;
+    int clockSpeed = 1;
+    std::unique_ptr<Xserver> x;
+    std::unique_ptr<App> app;
 };
 
 void sleepFor(double seconds);

@@ -34,24 +34,6 @@ class Input : public ::testing::Test
 
 } // namespace
 
-TEST_F(Input, LeftClickSetsTheSphereWandering)
-{
-    const Pixel rest = project(3, 3, 3);
-    sleepFor(0.3);
-    ASSERT_LT(distance(centroid(app.grab(), isGreen), rest), 3) << "still at rest before a click";
-
-    // Three presses: three timer chains, so each move takes a third of five seconds.
-    app.xdotool({"mousemove", "100", "300", "click", "--repeat", "3", "--delay", "30", "1"});
-    bool moved = false;
-    for (int i = 0; i < 100 && !moved; ++i) {
-        sleepFor(0.05);
-        const Image image = app.grab();
-        moved = share(image, rest, isGreen, 3) < 0.2 && count(image, isGreen) > 50 &&
-                distance(centroid(image, isGreen), rest) > 25;
-    }
-    EXPECT_TRUE(moved) << "the sphere left (3, 3, 3) and shows elsewhere";
-}
-
 TEST_F(Input, DragTurnsTheSceneByThePointersXAndBack)
 {
     // The middle button starts no move, so the sphere stays put while the drag turns things.
@@ -121,3 +103,29 @@ TEST_F(Input, SurvivesATinyAndAHugeWindow)
     app.drain();
     EXPECT_EQ(app.stdoutText, "<escape> to exit\n");
 }
+
+// Clicks on any desktop: the pointer's way through a Wayland compositor as well.
+class Clicks : public InSession
+{
+};
+
+TEST_P(Clicks, LeftClicksSetTheSphereWandering)
+{
+    const Pixel rest = project(3, 3, 3);
+    sleepFor(0.3);
+    ASSERT_LT(distance(centroid(app->grab(), isGreen), rest), 3) << "still at rest before a click";
+
+    // Three presses: three timer chains, so each move takes a third of five seconds.
+    app->moveTo(100, 300);
+    app->xdotool({"click", "--repeat", "3", "--delay", "30", "1"});
+    bool moved = false;
+    for (int i = 0; i < 100 && !moved; ++i) {
+        sleepFor(0.05);
+        const Image image = app->grab();
+        moved = share(image, rest, isGreen, 3) < 0.2 && count(image, isGreen) > 50 &&
+                distance(centroid(image, isGreen), rest) > 25;
+    }
+    EXPECT_TRUE(moved) << "the sphere left (3, 3, 3) and shows elsewhere";
+}
+
+INSTANTIATE_TEST_SUITE_P(Sessions, Clicks, ::testing::Values(xvfb, wayland), sessionName);
