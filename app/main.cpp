@@ -2,6 +2,7 @@
 // coordinates. Left button: send the sphere on (each press speeds it up). Right button: next
 // domain. Drag with any button: turn the scene. Escape: quit.
 #include "app/gl.h"
+#include "app/options.h"
 #include "app/pace.h"
 #include "app/scene.h"
 #include "input/input.h"
@@ -11,6 +12,11 @@
 
 int main(int argc, char **argv)
 {
+    // --help, --version and mistakes are answered before GLUT looks for a display.
+    const int status = readCommandLine(argc, argv, stdout, stderr);
+    if (status >= 0)
+        return status;
+
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     glutInitWindowSize(450, 400);

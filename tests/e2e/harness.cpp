@@ -597,6 +597,22 @@ unsigned long viewableWindow(Xserver &x, const std::string &titlePart)
     return findViewable(d, DefaultRootWindow(d), titlePart, 1);
 }
 
+int windowsMade(Xserver &x)
+{
+    Display *d = xdisplay(x);
+    if (!x.watching)
+        XSelectInput(d, DefaultRootWindow(d), SubstructureNotifyMask);
+    x.watching = true;
+    XSync(d, False);
+    int made = 0;
+    while (XPending(d)) {
+        XEvent event;
+        XNextEvent(d, &event);
+        made += event.type == CreateNotify;
+    }
+    return made;
+}
+
 void App::waitForWindow()
 {
     const double deadline = now() + 20;

@@ -116,6 +116,7 @@ struct Xserver {
     void *connection = nullptr; // Display*, to display
     void *screenConnection = nullptr;
     bool composited = false;    // the screen shows windows through a compositor (Weston)
+    bool watching = false;      // for windowsMade
     std::vector<pid_t> servers; // in the order started
     std::string scratch;        // configuration, logs and runtime files
 
@@ -131,6 +132,8 @@ struct Geometry {
 // manager put around it; or 0.
 unsigned long viewableWindow(Xserver &x, const std::string &titlePart = "");
 Geometry geometry(Xserver &x, unsigned long window); // in root coordinates
+// The top-level windows made on x since the last call; the first call starts the count.
+int windowsMade(Xserver &x);
 // The screen's pixels in the rectangle with the given top left corner and size.
 Image grab(Xserver &x, int left, int top, int width, int height);
 // The window's own pixels, even where other windows cover it, once keepContents has asked the

@@ -155,3 +155,51 @@ TEST(NoDisplay, FailsAtOnceWithGlutsOwnError)
         EXPECT_EQ(app.stdoutText, "");
     }
 }
+
+// The command line as a user types it: questions answered without a display, a mistake refused
+// before any window, and GLUT's own options still GLUT's.
+TEST(CommandLine, HelpAndVersionAnswerWithoutADisplay)
+{
+    for (const char *question : {"--help", "--version"}) {
+        Xserver nowhere{Xserver::None{}};
+        App app(nowhere, Browser::records, 1, "", {question});
+        int status = -1;
+        ASSERT_TRUE(app.waitForExit(status, 10)) << question;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << question << app.stderrText;
+        EXPECT_EQ(app.stderrText, "");
+        EXPECT_EQ(app.stdoutText.find(question[2] == 'h' ? "Usage: wanderlink [GLUT option]...\n"
+                                                         : "wanderlink " WANDERLINK_VERSION "\n"),
+                  0u)
+            << app.stdoutText;
+    }
+}
+
+TEST(CommandLine, AMistakeEndsWithStatus2BeforeAnyWindow)
+{
+    Xserver x;
+    windowsMade(x);
+    for (const char *mistake : {"--fullscreen", "wanderlink.example"}) {
+        App app(x, Browser::records, 1, "", {"-sync", mistake});
+        int status = -1;
+        ASSERT_TRUE(app.waitForExit(status, 10)) << mistake;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << mistake;
+        EXPECT_EQ(app.stderrText,
+                  std::string("wanderlink: ") +
+                      (mistake[0] == '-' ? "unrecognized option '" : "unexpected argument '") +
+                      mistake + "'\nTry 'wanderlink --help' for more information.\n");
+        EXPECT_EQ(app.stdoutText, "");
+    }
+    EXPECT_EQ(windowsMade(x), 0);
+}
+
+TEST(CommandLine, GlutsDisplayOptionStillChoosesTheDisplay)
+{
+    Xserver here, there;
+    App app(here, Browser::records, 1, "", {"-display", there.display});
+    EXPECT_TRUE(eventually(
+        [&] {
+            return viewableWindow(there, "wanderlink") != 0;
+        },
+        20));
+    EXPECT_EQ(viewableWindow(here, "wanderlink"), 0u);
+}
