@@ -4,6 +4,7 @@
 #include "app/gl.h"
 #include "app/options.h"
 #include "app/pace.h"
+#include "app/platform.h"
 #include "app/scene.h"
 #include "input/input.h"
 #include "render/render.h"
@@ -22,6 +23,7 @@ int main(int argc, char **argv)
     glutInitWindowSize(450, 400);
     glutInitWindowPosition(0, 0);
     glutCreateWindow("wanderlink - by the wanderlink authors, December 2026 - wanderlink.example");
+    identifyWindow(); // its class, process and icon, before the first frame
     syncToDisplay();
     init();
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xdamage.h>
@@ -611,6 +612,37 @@ int windowsMade(Xserver &x)
         made += event.type == CreateNotify;
     }
     return made;
+}
+
+std::string windowClass(Xserver &x, unsigned long window)
+{
+    XClassHint hint = {};
+    if (!XGetClassHint(xdisplay(x), window, &hint))
+        return "";
+    const std::string both = std::string(hint.res_name) + "/" + hint.res_class;
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+    return both;
+}
+
+std::vector<unsigned long> cardinals(Xserver &x, unsigned long window, const char *property)
+{
+    Display *d = xdisplay(x);
+    Atom type;
+    int format;
+    unsigned long count = 0, left;
+    unsigned char *data = nullptr;
+    std::vector<unsigned long> items;
+    if (XGetWindowProperty(d, window, XInternAtom(d, property, False), 0, 1 << 20, False,
+                           XA_CARDINAL, &type, &format, &count, &left, &data) == Success &&
+        format == 32) {
+        // Xlib gives format 32 as longs, sign-extended where they are 64 bits.
+        const auto *longs = reinterpret_cast<const unsigned long *>(data);
+        for (unsigned long i = 0; i < count; ++i)
+            items.push_back(longs[i] & 0xFFFFFFFFul);
+    }
+    XFree(data);
+    return items;
 }
 
 void App::waitForWindow()

@@ -134,6 +134,10 @@ unsigned long viewableWindow(Xserver &x, const std::string &titlePart = "");
 Geometry geometry(Xserver &x, unsigned long window); // in root coordinates
 // The top-level windows made on x since the last call; the first call starts the count.
 int windowsMade(Xserver &x);
+// The window's WM_CLASS as "instance/class", and a property of 32-bit items (CARDINAL) as
+// Xlib gives it: empty where unset.
+std::string windowClass(Xserver &x, unsigned long window);
+std::vector<unsigned long> cardinals(Xserver &x, unsigned long window, const char *property);
 // The screen's pixels in the rectangle with the given top left corner and size.
 Image grab(Xserver &x, int left, int top, int width, int height);
 // The window's own pixels, even where other windows cover it, once keepContents has asked the

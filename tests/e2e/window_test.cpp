@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 
 using namespace e2e;
 
@@ -136,6 +138,46 @@ TEST_P(Desktop, EscapeEndsTheProgramWithStatusZero)
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << app->stderrText;
     EXPECT_EQ(app->stdoutText, "<escape> to exit\n");
+}
+
+// What the desktop's shell reads to show the window with the program's name and icon in the
+// dock and the window switcher: its class, which the menu entry's StartupWMClass names, its
+// process, and the icon, the same as the menu's.
+TEST_P(Desktop, TheWindowNamesItsClassItsProcessAndItsIcon)
+{
+    EXPECT_EQ(windowClass(*x, app->window), "wanderlink/Wanderlink");
+    EXPECT_EQ(cardinals(*x, app->window, "_NET_WM_PID"),
+              std::vector<unsigned long>{static_cast<unsigned long>(app->pid)});
+
+    // Images one after another: width, height, then ARGB pixels.
+    const auto icon = cardinals(*x, app->window, "_NET_WM_ICON");
+    std::vector<unsigned long> sizes;
+    size_t pixels48 = 0;
+    for (size_t i = 0; i + 1 < icon.size() && icon[i] <= 256; i += 2 + icon[i] * icon[i + 1]) {
+        EXPECT_EQ(icon[i], icon[i + 1]);
+        sizes.push_back(icon[i]);
+        if (icon[i] == 48)
+            pixels48 = i + 2;
+    }
+    EXPECT_EQ(sizes, (std::vector<unsigned long>{16, 32, 48, 64}));
+    ASSERT_GT(pixels48, 0u);
+
+    // The 48-pixel PNG the package installs for the menu, as RGBA.
+    const std::string pam = std::string(x->scratch) + "/48.pam";
+    ASSERT_TRUE(run({"sh", "-c", "pngtopam -alphapam \"$0\" > \"$1\"", WANDERLINK_ICON_48, pam}));
+    std::ifstream file(pam, std::ios::binary);
+    const std::string data((std::istreambuf_iterator<char>(file)), {});
+    const size_t start = data.find("ENDHDR\n") + 7;
+    ASSERT_EQ(data.size() - start, 48u * 48 * 4);
+    int different = 0;
+    for (size_t p = 0; p < 48 * 48; ++p) {
+        const auto *rgba = reinterpret_cast<const unsigned char *>(data.data() + start + 4 * p);
+        const unsigned long argb = static_cast<unsigned long>(rgba[3]) << 24 |
+                                   static_cast<unsigned long>(rgba[0]) << 16 | rgba[1] << 8 |
+                                   rgba[2];
+        different += icon[pixels48 + p] != argb;
+    }
+    EXPECT_EQ(different, 0) << "pixels unlike the menu's icon";
 }
 
 INSTANTIATE_TEST_SUITE_P(Sessions, Desktop, ::testing::Values(xvfb, wayland), sessionName);

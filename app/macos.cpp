@@ -1,0 +1,14 @@
+// macOS: no GLX there. The swap keeps the system's pacing, the wait keeps to 60 a second, and
+// the application bundle, not the window, tells the desktop what the program is.
+#include "app/platform.h"
+
+void syncSwaps() {}
+
+int refreshRates(double *ratesHz, int most)
+{
+    (void)ratesHz;
+    (void)most;
+    return 0;
+}
+
+void identifyWindow() {}
