@@ -1,9 +1,12 @@
-// The program as the Debian package ships it: unpacked, it opens its window and draws.
+// The program as the Debian package ships it: unpacked, it opens its window and draws, and the
+// window is the one its menu entry names.
 #include "harness.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <string>
 
 using namespace e2e;
 
@@ -20,6 +23,19 @@ TEST(Package, TheDebHoldsAProgramThatShowsTheScene)
         EXPECT_EQ(app.geometry().width, 450);
         expectRestingScene(app.grab());
         EXPECT_TRUE(app.keepsDrawing());
+
+        // The shell ties the window to the menu entry whose StartupWMClass is its class.
+        std::string startupClass;
+        for (const auto &entry :
+             std::filesystem::directory_iterator(std::string(folder) + "/usr/share/applications")) {
+            std::ifstream file(entry.path());
+            for (std::string line; std::getline(file, line);)
+                if (line.rfind("StartupWMClass=", 0) == 0)
+                    startupClass = line.substr(15);
+        }
+        const std::string instanceAndClass = windowClass(x, app.window);
+        EXPECT_EQ(startupClass, instanceAndClass.substr(instanceAndClass.find('/') + 1));
+        EXPECT_FALSE(startupClass.empty());
     }
     std::filesystem::remove_all(folder);
 }
