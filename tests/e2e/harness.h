@@ -92,7 +92,8 @@ extern const Session wayland;
 std::string sessionName(const ::testing::TestParamInfo<Session> &info);
 void PrintTo(const Session &session, std::ostream *out); // in GoogleTest's messages
 
-// Thrown where this machine cannot start a session's servers (Xorg without root, say).
+// Thrown where this machine cannot start a session's servers: Xorg or Weston not installed,
+// or Xorg refused by the system.
 struct Unavailable : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
@@ -134,8 +135,8 @@ unsigned long viewableWindow(Xserver &x, const std::string &titlePart = "");
 Geometry geometry(Xserver &x, unsigned long window); // in root coordinates
 // The top-level windows made on x since the last call; the first call starts the count.
 int windowsMade(Xserver &x);
-// The window's WM_CLASS as "instance/class", and a property of 32-bit items (CARDINAL) as
-// Xlib gives it: empty where unset.
+// The window's WM_CLASS as "instance/class", and the items of a property of 32-bit ones
+// (CARDINAL): empty where unset.
 std::string windowClass(Xserver &x, unsigned long window);
 std::vector<unsigned long> cardinals(Xserver &x, unsigned long window, const char *property);
 // The screen's pixels in the rectangle with the given top left corner and size.
