@@ -245,12 +245,6 @@ namespace
 const int screenWidth = 1280, screenHeight = 1024;
 const int outputWidth = 1024, outputHeight = 768;
 
-std::string readText(const std::string &path)
-{
-    std::ifstream file(path);
-    return {std::istreambuf_iterator<char>(file), {}};
-}
-
 // Starts a server from PATH with the settings added to its environment, its output into a file,
 // and descriptor 3 on fd3 where that is given.
 pid_t start(std::vector<std::string> args, const std::vector<std::string> &settings,
@@ -306,7 +300,7 @@ std::string startXvfb(Xserver &x)
                x.scratch + "/xvfb.log", x.servers);
     if (display.empty())
         throw std::runtime_error("Xvfb gave no display number: " +
-                                 readText(x.scratch + "/xvfb.log"));
+                                 readFile(x.scratch + "/xvfb.log"));
     return display;
 }
 
@@ -355,7 +349,7 @@ EndSection
     if (display.empty()) {
         // Why, in its own words: the errors in its log, or what it printed before it had one.
         std::string why;
-        std::istringstream log(readText(x.scratch + "/xorg.log"));
+        std::istringstream log(readFile(x.scratch + "/xorg.log"));
         for (std::string line; std::getline(log, line);)
             if (line.find("(EE)") != std::string::npos && line.find("dbus") == std::string::npos)
                 why += line + "\n";
@@ -363,7 +357,7 @@ EndSection
             throw Unavailable("Xorg is not installed here");
         throw Unavailable("Xorg with the dummy driver could not start here (" +
                           (geteuid() == 0 ? std::string("as root") : "not root") +
-                          "): " + (why.empty() ? readText(x.scratch + "/xorg.out") : why));
+                          "): " + (why.empty() ? readFile(x.scratch + "/xorg.out") : why));
     }
     return display;
 }
@@ -396,7 +390,7 @@ std::string startWeston(Xserver &x)
     std::string display;
     eventually(
         [&] {
-            const std::string text = readText(log);
+            const std::string text = readFile(log);
             const size_t at = text.find(said);
             if (at != std::string::npos)
                 display = text.substr(at + said.size(), text.find('\n', at) - at - said.size());
@@ -404,8 +398,8 @@ std::string startWeston(Xserver &x)
         },
         20);
     if (display.empty())
-        throw std::runtime_error("Weston named no X display: " + readText(log) +
-                                 readText(x.scratch + "/weston.out"));
+        throw std::runtime_error("Weston named no X display: " + readFile(log) +
+                                 readFile(x.scratch + "/weston.out"));
     return display;
 }
 
@@ -923,10 +917,15 @@ int App::openFiles()
     return n;
 }
 
+std::string readFile(const std::string &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
+}
+
 std::vector<std::string> statFields(const std::string &pid)
 {
-    std::ifstream stat("/proc/" + pid + "/stat");
-    const std::string text((std::istreambuf_iterator<char>(stat)), {});
+    const std::string text = readFile("/proc/" + pid + "/stat");
     const size_t close = text.rfind(')'); // the name, in brackets, may hold anything
     std::vector<std::string> fields;
     if (close == std::string::npos)

@@ -223,6 +223,9 @@ class InSession : public ::testing::TestWithParam<Session>
 
 void sleepFor(double seconds);
 
+// The whole of a file, as bytes; empty where it cannot be read.
+std::string readFile(const std::string &path);
+
 // The fields of /proc/PID/stat from the third, the state, on; none where the process is gone.
 std::vector<std::string> statFields(const std::string &pid);
 

@@ -7,8 +7,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 using namespace e2e;
 
@@ -165,8 +163,7 @@ TEST_P(Desktop, TheWindowNamesItsClassItsProcessAndItsIcon)
     // The 48-pixel PNG the package installs for the menu, as RGBA.
     const std::string pam = std::string(x->scratch) + "/48.pam";
     ASSERT_TRUE(run({"sh", "-c", "pngtopam -alphapam \"$0\" > \"$1\"", WANDERLINK_ICON_48, pam}));
-    std::ifstream file(pam, std::ios::binary);
-    const std::string data((std::istreambuf_iterator<char>(file)), {});
+    const std::string data = readFile(pam);
     const size_t start = data.find("ENDHDR\n") + 7;
     ASSERT_EQ(data.size() - start, 48u * 48 * 4);
     int different = 0;

@@ -15,8 +15,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <regex>
 #include <stdexcept>
 
@@ -28,12 +26,6 @@ namespace
 {
 
 using Arguments = std::vector<std::string>;
-
-std::string readFile(const std::string &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), {}};
-}
 
 // wanderlink.exe under wine-run, in a fresh prefix of its own. Output goes to files: the
 // browsers the program starts inherit it, so a pipe would never see its end.
