@@ -3,10 +3,10 @@
 // domain. Drag with any button: turn the scene. Escape: quit.
 #include "app/gl.h"
 #include "app/options.h"
-#include "app/pace.h"
-#include "app/platform.h"
 #include "app/scene.h"
 #include "input/input.h"
+#include "platform/pacing.h"
+#include "platform/platform.h"
 #include "render/render.h"
 
 #include <cstdio>

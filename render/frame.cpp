@@ -2,8 +2,8 @@
 #include "render/render.h"
 
 #include "app/gl.h"
-#include "app/pace.h"
 #include "app/scene.h"
+#include "platform/pacing.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 // The floor for frame-rate comparisons: wanderlink's window and display mode, and frames that
 // only clear and swap.
 #include "app/gl.h"
-#include "app/pace.h"
+#include "platform/pacing.h"
 
 static void display()
 {

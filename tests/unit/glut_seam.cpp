@@ -2,7 +2,7 @@
 #include "glut_seam.h"
 
 #include "app/gl.h"
-#include "app/pace.h"
+#include "platform/pacing.h"
 
 namespace seam
 {

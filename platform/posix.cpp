@@ -1,5 +1,5 @@
 // The clock frames wait on, on Linux, the BSDs and macOS.
-#include "app/platform.h"
+#include "platform/platform.h"
 
 #include <time.h>
 

@@ -1,5 +1,5 @@
-// The arithmetic of frame pacing, apart from the clocks and the window system.
-#include "app/pace.h"
+// The arithmetic of pacing frames to the display's refresh.
+#include "platform/refresh.h"
 
 double framePeriod(const double *ratesHz, int count)
 {

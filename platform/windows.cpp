@@ -1,7 +1,7 @@
 // What the program does on Windows beyond GLUT: the swap interval, the displays' refresh
 // rates, and a waitable timer to pace frames by. The window's icon, version and manifest are
 // resources of the .exe (windows.rc.in), which freeglut's window class picks up.
-#include "app/platform.h"
+#include "platform/platform.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 // What the program does on X11 beyond GLUT: the swap interval through GLX, the displays'
 // refresh rates through RandR, and the window's class, process and icon for the desktop.
-#include "app/pace.h"
-#include "app/platform.h"
+#include "platform/platform.h"
+#include "platform/refresh.h"
 
 #include <GL/glx.h>
 #include <X11/Xatom.h>

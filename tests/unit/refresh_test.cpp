@@ -1,5 +1,5 @@
 // The arithmetic that paces frames to the display.
-#include "app/pace.h"
+#include "platform/refresh.h"
 
 #include <gtest/gtest.h>
 

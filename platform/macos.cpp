@@ -1,6 +1,6 @@
 // macOS: no GLX there. The swap keeps the system's pacing, the wait keeps to 60 a second, and
 // the application bundle, not the window, tells the desktop what the program is.
-#include "app/platform.h"
+#include "platform/platform.h"
 
 void syncSwaps() {}
 

@@ -2,8 +2,9 @@
 // driver honours it; where the swap does not wait, waitForDisplay holds each frame back to the
 // refresh rate the window system reports, so no core spins and the browser opens no faster
 // than every 801 refreshes. The platform's part is in platform.h.
-#include "app/pace.h"
-#include "app/platform.h"
+#include "platform/pacing.h"
+#include "platform/platform.h"
+#include "platform/refresh.h"
 
 static double period = 1.0 / 60; // seconds per frame, from the display's refresh rate
 static double deadline;          // when the last frame was let go, seconds on a monotonic clock
