@@ -258,13 +258,37 @@ pid_t start(std::vector<std::string> args, const std::vector<std::string> &setti
     posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    // A process group of its own, with whatever it starts (Weston's XWayland), to end together.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
     auto argv = pointers(args);
     auto env = environmentWith(settings);
     auto envp = pointers(env);
     pid_t pid = -1;
-    const int failed = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    const int failed = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     return failed ? -1 : pid;
+}
+
+// Ends what is left of a process group and waits until none of it runs, so that a test ends
+// with nothing of its own still using the machine: the next one may be judged by the clock.
+void endGroup(pid_t group)
+{
+    kill(-group, SIGKILL);
+    const std::string id = std::to_string(group);
+    eventually(
+        [&] {
+            for (const auto &pid : processIds()) {
+                const auto fields = statFields(pid);
+                if (fields.size() > 2 && fields[2] == id && fields[0] != "Z")
+                    return false;
+            }
+            return true;
+        },
+        10);
 }
 
 // Starts an X server that names the display it picked on descriptor 3: ":N", or empty where
@@ -458,6 +482,7 @@ void Xserver::stop()
     for (auto pid = servers.rbegin(); pid != servers.rend(); ++pid) {
         kill(*pid, SIGTERM);
         waitpid(*pid, nullptr, 0);
+        endGroup(*pid);
     }
     servers.clear();
     if (!scratch.empty())
@@ -551,6 +576,7 @@ App::~App()
     if (pid > 0) {
         kill(-pid, SIGKILL); // the program and every browser it started
         waitpid(pid, nullptr, 0);
+        endGroup(pid);
     }
     close(out);
     close(err);
@@ -936,19 +962,26 @@ std::vector<std::string> statFields(const std::string &pid)
     return fields;
 }
 
+std::vector<std::string> processIds()
+{
+    std::vector<std::string> ids;
+    DIR *proc = opendir("/proc");
+    while (dirent *e = proc ? readdir(proc) : nullptr)
+        if (e->d_name[0] >= '1' && e->d_name[0] <= '9')
+            ids.emplace_back(e->d_name);
+    if (proc)
+        closedir(proc);
+    return ids;
+}
+
 int App::zombieChildren()
 {
     int zombies = 0;
     const std::string parent = std::to_string(pid);
-    DIR *proc = opendir("/proc");
-    while (dirent *e = proc ? readdir(proc) : nullptr) {
-        if (e->d_name[0] < '1' || e->d_name[0] > '9')
-            continue; // not a process
-        const auto fields = statFields(e->d_name);
+    for (const auto &child : processIds()) {
+        const auto fields = statFields(child);
         zombies += fields.size() > 1 && fields[0] == "Z" && fields[1] == parent;
     }
-    if (proc)
-        closedir(proc);
     return zombies;
 }
 

@@ -228,6 +228,8 @@ std::string readFile(const std::string &path);
 
 // The fields of /proc/PID/stat from the third, the state, on; none where the process is gone.
 std::vector<std::string> statFields(const std::string &pid);
+// The ids of the processes there are now, zombies too.
+std::vector<std::string> processIds();
 
 // Writes image as a binary PPM, for looking at what a test saw.
 void savePpm(const Image &image, const std::string &path);

@@ -40,18 +40,14 @@ TEST_F(Input, DragTurnsTheSceneByThePointersXAndBack)
     const Image start = app.grab();
     app.xdotool({"mousemove", "225", "200", "mousedown", "2"});
     app.xdotool({"mousemove", "40", "200"});
-    // Within a frame or two, though each frame waits for the display: the front left edge
-    // turns to where nothing was drawn. A small grab keeps the looking quick.
+    // How soon it shows is judged with the other timings; here, that it does.
     const Pixel edge = project(-13.5, 5, 13.5, 40);
     ASSERT_FALSE(near(start, edge, isDrawn, 2));
-    const double shown = timeUntil(
+    ASSERT_TRUE(eventually(
         [&] {
-            return near(grab(x, int(edge.x) - 2, int(edge.y) - 2, 5, 5), {2, 2}, isDrawn);
+            return near(app.grab(), edge, isDrawn, 2);
         },
-        2);
-    RecordProperty("turn_shown_ms", static_cast<int>(shown * 1000));
-    EXPECT_LT(shown, 0.1) << "the turn shows only after " << shown << " s";
-    sleepFor(0.1);
+        5));
     const Image turned = app.grab();
     EXPECT_GT(drawnDifference(start, turned), 500);
     // At 40 degrees the four upright edges and the sphere are where the camera puts them.
@@ -62,10 +58,15 @@ TEST_F(Input, DragTurnsTheSceneByThePointersXAndBack)
     EXPECT_NEAR(centroid(turned, isGreen).x, project(3, 3, 3, 40).x, 3);
 
     app.xdotool({"mousemove", "0", "200"});
-    sleepFor(0.3);
-    const Image back = app.grab();
+    Image back;
+    EXPECT_TRUE(eventually(
+        [&] {
+            back = app.grab();
+            return drawnDifference(start, back) < 20;
+        },
+        5))
+        << "a drag to x = 0 restores the view";
     app.xdotool({"mouseup", "2"});
-    EXPECT_LT(drawnDifference(start, back), 20) << "a drag to x = 0 restores the view";
     EXPECT_NEAR(centroid(back, isGreen).x, project(3, 3, 3).x, 3);
 }
 
@@ -73,6 +74,11 @@ TEST_F(Input, ReleasingKeepsTheLastTurn)
 {
     app.xdotool({"mousemove", "225", "200", "mousedown", "3"});
     app.xdotool({"mousemove", "30", "200", "mouseup", "3"});
+    ASSERT_TRUE(eventually(
+        [&] {
+            return near(app.grab(), project(13.5, 13.5, 13.5, 30), isDrawn, 3);
+        },
+        5));
     app.xdotool({"mousemove", "300", "300"}); // plain motion turns nothing
     sleepFor(0.3);
     EXPECT_TRUE(near(app.grab(), project(13.5, 13.5, 13.5, 30), isDrawn, 3));
@@ -82,9 +88,16 @@ TEST_F(Input, ReleasingKeepsTheLastTurn)
 TEST_F(Input, AWideWindowStretchesThePicture)
 {
     app.xdotool({"windowsize", std::to_string(app.window), "900", "400"});
-    sleepFor(0.5);
-    ASSERT_EQ(app.geometry().width, 900);
-    const Image wide = app.grab(900, 400);
+    Image wide;
+    ASSERT_TRUE(eventually(
+        [&] {
+            if (app.geometry().width != 900)
+                return false;
+            wide = app.grab(900, 400);
+            return near(wide, project(13.5, 0, 13.5, 0, 900, 400), isBlue);
+        },
+        5))
+        << "no picture drawn for the new size";
     // The projection keeps its aspect of 1, so x positions double with the width.
     EXPECT_TRUE(near(wide, project(13.5, 0, 13.5, 0, 900, 400), isBlue));
     EXPECT_TRUE(near(wide, project(-13.5, 0, -13.5, 0, 900, 400), isBlue));

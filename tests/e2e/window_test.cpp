@@ -5,7 +5,6 @@
 
 #include <sys/wait.h>
 
-#include <chrono>
 #include <cstdlib>
 
 using namespace e2e;
@@ -48,26 +47,6 @@ TEST_F(Window, KeepsDrawingWhileTheLightTurns)
     EXPECT_TRUE(app.alive());
 }
 
-TEST_F(Window, LaunchesComeEvery801FramesAbout13SecondsApart)
-{
-    using Clock = std::chrono::steady_clock;
-    FrameCounter counter(x, app.window);
-    std::vector<Clock::time_point> times;
-    std::vector<long> frames;
-    const auto giveUp = Clock::now() + std::chrono::seconds(45);
-    while (times.size() < 2 && Clock::now() < giveUp) {
-        if (app.launches().size() > times.size()) {
-            times.push_back(Clock::now());
-            frames.push_back(counter.frames());
-        }
-        sleepFor(0.005);
-    }
-    ASSERT_EQ(times.size(), 2u);
-    const double apart = std::chrono::duration<double>(times[1] - times[0]).count();
-    EXPECT_NEAR(apart, 801.0 / 60, 801.0 / 60 * 0.15);
-    EXPECT_NEAR(frames[1] - frames[0], 801, 4);
-}
-
 TEST_F(Window, OtherKeysDoNotEndIt)
 {
     app.xdotool({"mousemove", "200", "200"});
@@ -98,29 +77,6 @@ TEST_P(Scene, TheCubeTheRestingSphereAndWhiteTextOnADarkBlueBackground)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sessions, Scene, ::testing::Values(xvfb, softpipe, wayland), sessionName);
-
-// Frames keep to the display: at its mode's rate where it names one, at 60 a second where it
-// does not (Xvfb), and none waits long for the one before. The swap waits for no display here,
-// so the program's own pacing is what is measured.
-class Pacing : public InSession
-{
-};
-
-TEST_P(Pacing, FramesFollowTheDisplaysRefreshWithoutStalls)
-{
-    const double hz = GetParam().refreshHz > 0 ? GetParam().refreshHz : 60;
-    FrameCounter counter(*x, app->window);
-    sleepFor(10);
-    const double rate = static_cast<double>(counter.frames()) / 10;
-    const long gap = counter.longestGapMillis();
-    RecordProperty("frames_per_second", std::to_string(rate));
-    RecordProperty("longest_gap_ms", static_cast<int>(gap));
-    EXPECT_NEAR(rate, hz, hz * 0.04);
-    EXPECT_LE(gap, 100) << "the picture stood still for " << gap << " ms";
-}
-
-INSTANTIATE_TEST_SUITE_P(Sessions, Pacing, ::testing::Values(xvfb, at75Hz, at50Hz, wayland),
-                         sessionName);
 
 // What holds on any desktop.
 class Desktop : public InSession

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
 #include <signal.h>
@@ -103,11 +102,8 @@ struct Wine {
     {
         const std::string prefix = "WINEPREFIX=" + scratch + "/prefix";
         std::vector<Arguments> found;
-        DIR *proc = opendir("/proc");
-        while (dirent *e = proc ? readdir(proc) : nullptr) {
-            if (e->d_name[0] < '1' || e->d_name[0] > '9')
-                continue;
-            const std::string dir = std::string("/proc/") + e->d_name;
+        for (const auto &pid : processIds()) {
+            const std::string dir = "/proc/" + pid;
             Arguments environment = split(readFile(dir + "/environ"));
             if (std::find(environment.begin(), environment.end(), prefix) == environment.end())
                 continue;
@@ -115,13 +111,11 @@ struct Wine {
             if (argv.empty() || argv[0] != argument0)
                 continue;
             found.push_back(argv);
-            const auto fields = statFields(e->d_name);
+            const auto fields = statFields(pid);
             if (started && fields.size() > 19) // the 22nd field: the start, in clock ticks
                 started->push_back(std::stod(fields[19]) /
                                    static_cast<double>(sysconf(_SC_CLK_TCK)));
         }
-        if (proc)
-            closedir(proc);
         return found;
     }
 
