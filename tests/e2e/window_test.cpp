@@ -106,14 +106,15 @@ TEST_P(Desktop, TheWindowNamesItsClassItsProcessAndItsIcon)
     // Images one after another: width, height, then ARGB pixels.
     const auto icon = cardinals(*x, app->window, "_NET_WM_ICON");
     std::vector<unsigned long> sizes;
-    size_t pixels48 = 0;
-    for (size_t i = 0; i + 1 < icon.size() && icon[i] <= 256; i += 2 + icon[i] * icon[i + 1]) {
-        EXPECT_EQ(icon[i], icon[i + 1]);
-        sizes.push_back(icon[i]);
-        if (icon[i] == 48)
-            pixels48 = i + 2;
+    size_t pixels48 = 0, end = 0;
+    for (; end + 1 < icon.size() && icon[end] <= 256; end += 2 + icon[end] * icon[end + 1]) {
+        EXPECT_EQ(icon[end], icon[end + 1]);
+        sizes.push_back(icon[end]);
+        if (icon[end] == 48)
+            pixels48 = end + 2;
     }
     EXPECT_EQ(sizes, (std::vector<unsigned long>{16, 32, 48, 64}));
+    EXPECT_EQ(end, icon.size()) << "a dock that reads the images by their sizes runs off the end";
     ASSERT_GT(pixels48, 0u);
 
     // The 48-pixel PNG the package installs for the menu, as RGBA.
