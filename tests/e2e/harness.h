@@ -72,12 +72,18 @@ Pixel centroid(const Image &image, bool (*is)(Rgb));
 // The share of pixels within radius of p that are of the class.
 double share(const Image &image, Pixel p, bool (*is)(Rgb), int radius);
 
-// Where a test's program runs: the kind of desktop a user would have, and Mesa's renderer.
+// Where a test's program runs: the kind of desktop a user would have, Mesa's renderer, and the
+// processor the program is built for.
 struct Session {
     const char *name;          // ends the test's name
     int refreshHz = 0;         // the display's rate; 0 for one that names none, as Xvfb's
     bool wayland = false;      // an X display in a Wayland session, through XWayland
     const char *renderer = ""; // GALLIUM_DRIVER; empty for Mesa's default, llvmpipe
+    // A build for another processor, run by the emulator, with its own libraries and Mesa;
+    // empty for this build's own program. Emulated, Mesa takes a while to its first frame.
+    const char *emulator = "";
+    const char *program = "";
+    double firstFrameSeconds = 20;
 };
 
 // Xvfb: the X server most tests use. Its one mode names no rate, so frames keep to 60 a second.
@@ -88,6 +94,8 @@ extern const Session softpipe;
 extern const Session at75Hz, at50Hz;
 // A Wayland session: Weston, with XWayland for X programs.
 extern const Session wayland;
+// The arm64 package's program under qemu-user, on Xvfb; skipped where none was made.
+extern const Session arm64;
 
 std::string sessionName(const ::testing::TestParamInfo<Session> &info);
 void PrintTo(const Session &session, std::ostream *out); // in GoogleTest's messages
@@ -194,7 +202,7 @@ struct App {
     std::string stdoutText, stderrText;
     unsigned long window = 0; // X window id
 
-    void waitForWindow();                          // mapped and showing a first frame
+    void waitForWindow(double seconds = 20);       // mapped and showing a first frame
     Geometry geometry();                           // of the window, in root coordinates
     Image grab(int width = 450, int height = 400); // the window as the screen shows it
     void xdotool(const std::vector<std::string> &arguments);

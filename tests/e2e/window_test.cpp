@@ -56,7 +56,7 @@ TEST_F(Window, OtherKeysDoNotEndIt)
 }
 
 // The scene on both of Mesa's software renderers, which differ where GL leaves a result
-// undefined, and as a Wayland session's compositor shows it.
+// undefined, as a Wayland session's compositor shows it, and as the arm64 build draws it.
 class Scene : public InSession
 {
 };
@@ -76,7 +76,8 @@ TEST_P(Scene, TheCubeTheRestingSphereAndWhiteTextOnADarkBlueBackground)
     EXPECT_EQ(share(image, project(-3, 3, 3), isGreen, 6), 0.0) << "green only at the sphere";
 }
 
-INSTANTIATE_TEST_SUITE_P(Sessions, Scene, ::testing::Values(xvfb, softpipe, wayland), sessionName);
+INSTANTIATE_TEST_SUITE_P(Sessions, Scene, ::testing::Values(xvfb, softpipe, wayland, arm64),
+                         sessionName);
 
 // What holds on any desktop.
 class Desktop : public InSession
