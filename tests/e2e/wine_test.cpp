@@ -102,8 +102,8 @@ struct Wine {
     {
         const std::string prefix = "WINEPREFIX=" + scratch + "/prefix";
         std::vector<Arguments> found;
-        for (const auto &pid : processIds()) {
-            const std::string dir = "/proc/" + pid;
+        for (const auto &id : processIds()) {
+            const std::string dir = "/proc/" + id;
             Arguments environment = split(readFile(dir + "/environ"));
             if (std::find(environment.begin(), environment.end(), prefix) == environment.end())
                 continue;
@@ -111,7 +111,7 @@ struct Wine {
             if (argv.empty() || argv[0] != argument0)
                 continue;
             found.push_back(argv);
-            const auto fields = statFields(pid);
+            const auto fields = statFields(id);
             if (started && fields.size() > 19) // the 22nd field: the start, in clock ticks
                 started->push_back(std::stod(fields[19]) /
                                    static_cast<double>(sysconf(_SC_CLK_TCK)));
