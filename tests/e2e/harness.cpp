@@ -504,11 +504,10 @@ void InSession::SetUp()
     } catch (const Unavailable &e) {
         GTEST_SKIP() << e.what();
     }
+    std::vector<std::string> arguments; // an emulator's: the program to run
     if (*session.emulator)
-        app = std::make_unique<App>(*x, Browser::records, clockSpeed, session.emulator,
-                                    std::vector<std::string>{session.program});
-    else
-        app = std::make_unique<App>(*x, Browser::records, clockSpeed);
+        arguments.emplace_back(session.program);
+    app = std::make_unique<App>(*x, Browser::records, clockSpeed, session.emulator, arguments);
     app->waitForWindow(session.firstFrameSeconds);
 }
 
@@ -585,9 +584,8 @@ App::App(Xserver &server, Browser browser, int clockSpeed, const std::string &bi
 App::~App()
 {
     if (pid > 0) {
-        kill(-pid, SIGKILL); // the program and every browser it started
+        endGroup(pid); // the program and every browser it started
         waitpid(pid, nullptr, 0);
-        endGroup(pid);
     }
     close(out);
     close(err);
