@@ -1,13 +1,21 @@
 // Frames are paced to the display. A swap interval of 1 ties them to its refresh where the
-// driver honours it; where the swap does not wait, waitForDisplay holds each frame back to the
-// refresh rate the window system reports, so no core spins and the browser opens no faster
-// than every 801 refreshes. The platform's part is in platform.h.
+// driver honours it; where the swap does not wait, a GLUT timer asks for each frame at the
+// refresh rate the window system reports, so no core spins and the browser opens no faster than
+// every 801 refreshes. Either way the program never sleeps in a callback: GLUT's loop sleeps
+// until the earliest of the frame's timer, the move ticks and the next input, so the ticks keep
+// their 20 ms and input is served as it comes. The platform's part is in platform.h.
 #include "platform/pacing.h"
+
+#include "app/gl.h"
 #include "platform/platform.h"
 #include "platform/refresh.h"
 
+#include <algorithm>
+
 static double period = 1.0 / 60; // seconds per frame, from the display's refresh rate
-static double deadline;          // when the last frame was let go, seconds on a monotonic clock
+static double deadline;          // when the next frame is asked for, seconds on a monotonic clock
+static bool due = true;          // the display is ready for a frame; the timer sets it
+static double lastSwap;          // how long the last swap took, seconds
 
 void syncToDisplay()
 {
@@ -16,10 +24,24 @@ void syncToDisplay()
     period = framePeriod(rates, refreshRates(rates, 16));
 }
 
-void waitForDisplay()
+static void frameTimer(int value)
+{
+    (void)value;
+    due = true;
+    glutPostRedisplay();
+}
+
+bool frameDue()
+{
+    return due;
+}
+
+void askForNextFrame(double swapStart)
 {
     const double now = monotonicSeconds();
-    deadline = nextDeadline(now, deadline, period);
-    if (deadline > now)
-        sleepFor(deadline - now); // blocks the loop for a period at most; input waits as long
+    const double swap = now - swapStart;
+    deadline = nextDeadline(now, std::min(swap, lastSwap), deadline, period);
+    lastSwap = swap;
+    due = false;
+    glutTimerFunc(timerMillis(deadline, now), frameTimer, 0);
 }

@@ -1,10 +1,17 @@
-// Frames paced to the display: the swap interval where the driver honours it, and a wait of
-// the program's own where the swap does not wait (Xvfb, VNC, virtual machines, Wine).
+// Frames paced to the display without holding GLUT's loop: each frame asks for the next by a
+// one-shot GLUT timer at the display's next refresh, so that GLUT does the waiting, and serves
+// the move ticks and input meanwhile.
 #pragma once
 
 // Asks the window system to tie buffer swaps to the display's refresh, and reads the refresh
-// rate that waitForDisplay keeps to. Silent where it cannot.
+// rate frames keep to. Silent where it cannot.
 void syncToDisplay();
 
-// Called after each swap: waits out the rest of the refresh period, if the frame came early.
-void waitForDisplay();
+// Whether the display is ready for a frame: the first, and then each the timer asks for. A
+// redisplay request that comes before (a move tick's, a click's, a reshape's) is shown by the
+// frame that comes at the refresh.
+bool frameDue();
+
+// Called after each swap, with the time the swap began (monotonicSeconds): asks for the next
+// frame at the display's next refresh.
+void askForNextFrame(double swapStart);

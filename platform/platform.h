@@ -1,10 +1,10 @@
 // What the program needs of its platform beyond GLUT: the window system's swap interval,
-// refresh rates and window identity, and a clock to wait on. Each platform defines them all,
+// refresh rates and window identity, and a clock to pace frames by. Each platform defines them all,
 // in the file named for it: x11.cpp, windows.cpp or macos.cpp, with posix.cpp's clock.
 #pragma once
 
-// Asks the driver to tie buffer swaps to the display's refresh, and readies whatever the
-// platform's waits need. Silent where it cannot.
+// Asks the driver to tie buffer swaps to the display's refresh, and readies whatever GLUT's
+// waits need. Silent where it cannot.
 void syncSwaps();
 
 // The refresh rates, in Hz, of the displays showing the desktop, at most `most` of them; how
@@ -17,6 +17,3 @@ void identifyWindow();
 
 // Seconds on a clock that never jumps.
 double monotonicSeconds();
-
-// Sleeps for the given seconds, however often a signal interrupts.
-void sleepFor(double seconds);

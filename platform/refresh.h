@@ -13,6 +13,11 @@ double framePeriod(const double *ratesHz, int count);
 double modeRate(unsigned long dotClock, unsigned hTotal, unsigned vTotal, bool interlaced,
                 bool doubleScan);
 
-// When the next frame may be asked for, in seconds on a monotonic clock, given the time now,
-// the previous deadline and the period. It is in the past where the program need not wait.
-double nextDeadline(double now, double previous, double period);
+// When the next frame is to be asked for, in seconds on a monotonic clock, given the time now,
+// just after a swap, how long the last two swaps took (the shorter), the previous deadline and
+// the period. In the past where the next frame is late already.
+double nextDeadline(double now, double swapSeconds, double previous, double period);
+
+// The delay, in the whole milliseconds a GLUT timer takes, from now until deadline (seconds):
+// rounded up, so the timer fires no sooner; 0 for a deadline past, and a second at most.
+unsigned timerMillis(double deadline, double now);

@@ -1,13 +1,11 @@
 // What the program does on Windows beyond GLUT: the swap interval, the displays' refresh
-// rates, and a waitable timer to pace frames by. The window's icon, version and manifest are
-// resources of the .exe (windows.rc.in), which freeglut's window class picks up.
+// rates, timers fine enough to pace frames by, and a clock. The window's icon, version and
+// manifest are resources of the .exe (windows.rc.in), which freeglut's window class picks up.
 #include "platform/platform.h"
 
 #include <windows.h>
 
 #include <GL/gl.h>
-
-static HANDLE timer; // a waitable timer: finer than Sleep's whole milliseconds
 
 void syncSwaps()
 {
@@ -17,8 +15,9 @@ void syncSwaps()
     if (setInterval)
         setInterval(1);
 
-    timeBeginPeriod(1); // timers tick every 15.6 ms otherwise, nearly a whole frame
-    timer = CreateWaitableTimerA(nullptr, TRUE, nullptr);
+    // GLUT's loop waits for its next timer, and reads its clock, in system timer ticks: every
+    // 15.6 ms otherwise, nearly a whole frame, and more than a move tick.
+    timeBeginPeriod(1);
 }
 
 int refreshRates(double *ratesHz, int most)
@@ -49,14 +48,4 @@ double monotonicSeconds()
     LARGE_INTEGER count;
     QueryPerformanceCounter(&count);
     return static_cast<double>(count.QuadPart) / ticksPerSecond;
-}
-
-void sleepFor(double seconds)
-{
-    LARGE_INTEGER due;
-    due.QuadPart = -static_cast<LONGLONG>(seconds * 1e7); // negative: relative, in 100 ns
-    if (timer && SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE))
-        WaitForSingleObject(timer, INFINITE);
-    else
-        Sleep(static_cast<DWORD>(seconds * 1000));
 }

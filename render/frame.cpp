@@ -1,9 +1,11 @@
-// One whole frame, drawn continuously: each frame asks for the next, as the display refreshes.
+// One whole frame, drawn continuously: each frame asks for the next, at the display's next
+// refresh.
 #include "render/render.h"
 
 #include "app/gl.h"
 #include "app/scene.h"
 #include "platform/pacing.h"
+#include "platform/platform.h"
 
 #include <cmath>
 
@@ -37,6 +39,10 @@ void setupLights()
 
 void display()
 {
+    // Ticks, clicks and reshapes ask for a redisplay too, up to 150 times a second with three
+    // chains: the frame at the display's refresh shows what they changed.
+    if (!frameDue())
+        return;
     const Position &sphere = scene.spherePos;
 
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -69,7 +75,7 @@ void display()
     glVertex3d(0.0, 0.0, 0.0);
     glEnd();
 
+    const double swapStart = monotonicSeconds();
     glutSwapBuffers();
-    waitForDisplay(); // where the swap does not wait for the display
-    glutPostRedisplay();
+    askForNextFrame(swapStart); // GLUT waits for it, serving ticks and input meanwhile
 }

@@ -1,7 +1,8 @@
 // The frame: camera, lights, cube, sphere, letters, address and the browser launches.
 #pragma once
 
-// Display callback: draws one frame, swaps, and asks for the next.
+// Display callback: draws one frame, swaps, and asks for the next, at the display's next
+// refresh. Draws nothing for a redisplay request before then.
 void display();
 
 // Places the two lights; turns light 0 by one more degree each call.

@@ -2,13 +2,16 @@
 // only clear and swap.
 #include "app/gl.h"
 #include "platform/pacing.h"
+#include "platform/platform.h"
 
 static void display()
 {
+    if (!frameDue())
+        return;
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    const double swapStart = monotonicSeconds();
     glutSwapBuffers();
-    waitForDisplay();
-    glutPostRedisplay();
+    askForNextFrame(swapStart);
 }
 
 int main(int argc, char **argv)

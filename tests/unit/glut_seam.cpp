@@ -2,7 +2,10 @@
 #include "glut_seam.h"
 
 #include "app/gl.h"
-#include "platform/pacing.h"
+#include "platform/platform.h"
+#include "render/render.h"
+
+#include <algorithm>
 
 namespace seam
 {
@@ -11,13 +14,31 @@ std::vector<Timer> timers;
 int redisplays;
 int swaps;
 std::string order;
+double clock = 1000;
+double swapSeconds;
 int viewport[4];
 std::string stroked;
 bool lit;
 std::string lighting;
 
+// The pending timer that asks for a frame: any but a move tick's.
+static std::vector<Timer>::iterator frameTimer()
+{
+    return std::find_if(timers.begin(), timers.end(), [](const Timer &t) {
+        return t.callback != moveTick;
+    });
+}
+
 void reset()
 {
+    // A frame the last test asked for comes, so that the next display draws.
+    for (auto t = frameTimer(); t != timers.end(); t = frameTimer()) {
+        const Timer due = *t;
+        timers.erase(t);
+        due.callback(due.value);
+    }
+    clock += 1000;
+    swapSeconds = 0;
     timers.clear();
     redisplays = 0;
     swaps = 0;
@@ -36,11 +57,29 @@ void fireTimers()
         t.callback(t.value);
 }
 
+void frame()
+{
+    const auto t = frameTimer();
+    if (t != timers.end()) {
+        const Timer due = *t;
+        timers.erase(t);
+        clock += due.millis / 1000.0;
+        due.callback(due.value);
+    }
+    display();
+}
+
 } // namespace seam
+
+double monotonicSeconds()
+{
+    return seam::clock;
+}
 
 void glutTimerFunc(unsigned int millis, void (*callback)(int), int value)
 {
     seam::timers.push_back({millis, callback, value});
+    seam::order += 't';
 }
 
 void glutPostRedisplay()
@@ -53,11 +92,7 @@ void glutSwapBuffers()
 {
     seam::swaps++;
     seam::order += 's';
-}
-
-void waitForDisplay()
-{
-    seam::order += 'w';
+    seam::clock += seam::swapSeconds;
 }
 
 void glViewport(GLint x, GLint y, GLsizei width, GLsizei height)

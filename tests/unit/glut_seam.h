@@ -1,8 +1,7 @@
 // The test seam: the GLUT and GL entry points the callbacks call (timers, redisplay requests,
-// the viewport, lighting, the drawing of shapes, lines and text), and the program's wait for
-// the display, are
-// defined by the test program itself, so the linker binds the program's code to these
-// recorders instead of the real library and the real clock.
+// the viewport, lighting, the drawing of shapes, lines and text), and the clock frames are
+// paced by, are defined by the test program itself, so the linker binds the program's code to
+// these recorders instead of the real library and the real clock.
 #pragma once
 
 #include "app/scene.h"
@@ -25,16 +24,23 @@ struct Timer {
 extern std::vector<Timer> timers; // armed and not yet fired
 extern int redisplays;            // glutPostRedisplay calls
 extern int swaps;                 // glutSwapBuffers calls
-extern std::string order;         // each swap, wait for the display and redisplay: 's', 'w', 'r'
+extern std::string order;         // each swap, timer armed and redisplay: 's', 't', 'r'
+extern double clock;              // seconds, what monotonicSeconds gives
+extern double swapSeconds;        // how far each swap moves the clock on
 extern int viewport[4];           // the last glViewport
 extern std::string stroked;       // characters drawn with the stroke font, in order
 extern bool lit;                  // GL_LIGHTING, as glEnable and glDisable left it
 extern std::string lighting;      // each stroked character and line: 'L' lit, 'u' unlit
 
+// Quiet again, with the clock well past the last test's frames.
 void reset();
 
 // Fires every timer armed before the call, once: one 20 ms round of all chains.
 void fireTimers();
+
+// The next frame, as GLUT's loop gives it: the clock moves on to the time the frame was asked
+// for, its timer fires, and display runs. Move ticks wait.
+void frame();
 
 } // namespace seam
 

@@ -109,7 +109,7 @@ class Launches : public FreshScene
     void frames(int n)
     {
         for (int i = 0; i < n; ++i)
-            display();
+            seam::frame();
     }
 
     // What the stand-in logged, once every started child has ended: waitpid returns when no
@@ -161,21 +161,72 @@ TEST_F(Launches, OpenTheAddressOfThatVeryFrame)
 
 using Frames = FreshScene;
 
-TEST_F(Frames, EachSwapsWaitsForTheDisplayThenAsksForTheNext)
+TEST_F(Frames, EachSwapsThenAsksForTheNextByATimer)
 {
-    for (int n = 1; n <= 3; ++n) {
-        display();
+    display();
+    EXPECT_EQ(seam::order, "st");
+    EXPECT_EQ(seam::redisplays, 0); // not at once: when the timer fires
+    for (int n = 2; n <= 3; ++n) {
+        seam::frame();
         EXPECT_EQ(seam::swaps, n);
-        EXPECT_EQ(seam::redisplays, n);
     }
-    EXPECT_EQ(seam::order, "swrswrswr");
+    EXPECT_EQ(seam::order, "strstrst");
+}
+
+TEST_F(Frames, KeepTheDisplaysRateInGLUTsWholeMilliseconds)
+{
+    display(); // the first: the next comes at once, and the count starts there
+    const double start = seam::clock;
+    for (int frame = 1; frame <= 601; ++frame) {
+        seam::frame();
+        ASSERT_LE(seam::timers.back().millis, 17u) << "frame " << frame;
+    }
+    EXPECT_NEAR(seam::clock - start, 10.0, 0.001); // 600 periods of 1/60 s
+}
+
+TEST_F(Frames, ARedisplayBeforeTheRefreshDrawsNothing)
+{
+    display();
+    seam::frame();
+    const float angle = scene.lightAngle;
+    const int counted = scene.frameCounter;
+    mouse(GLUT_LEFT_BUTTON, GLUT_DOWN, 0, 0); // each asks for a redisplay, as move ticks do
+    reshape(900, 400);
+    seam::stroked.clear();
+    for (int request = 0; request < 3; ++request)
+        display();
+    EXPECT_EQ(seam::swaps, 2);
+    EXPECT_EQ(seam::stroked, "");
+    EXPECT_EQ(scene.lightAngle, angle);
+    EXPECT_EQ(scene.frameCounter, counted);
+    seam::frame(); // at the refresh
+    EXPECT_EQ(seam::swaps, 3);
+    EXPECT_EQ(scene.lightAngle, angle + 1);
+    EXPECT_EQ(scene.frameCounter, counted + 1);
+}
+
+TEST_F(Frames, FollowASwapThatWaitedForTheDisplay)
+{
+    display();
+    seam::frame();
+    seam::swapSeconds = 0.002; // a software renderer's copy: the next comes on time
+    seam::frame();
+    EXPECT_EQ(seam::timers.back().millis, 15u); // 2 periods on, less 19 ms
+    // A swap that takes long once, as a software renderer's now and then: the next comes on
+    // time. A GPU driver's, which waits for the refresh frame after frame with two frames
+    // queued: the next frame a period after it, not 6 ms after as the period alone would have it.
+    seam::swapSeconds = 0.010;
+    seam::frame();
+    EXPECT_EQ(seam::timers.back().millis, 6u);
+    seam::frame();
+    EXPECT_EQ(seam::timers.back().millis, 17u);
 }
 
 TEST_F(Frames, TheTextIsDrawnUnlitAndTheLineLit)
 {
     init();
     for (int n = 0; n < 2; ++n)
-        display();
+        seam::frame();
     const std::string frame = std::string(5 + 18, 'u') + 'L'; // letters, address, line
     EXPECT_EQ(seam::lighting, frame + frame);
 }
@@ -183,10 +234,10 @@ TEST_F(Frames, TheTextIsDrawnUnlitAndTheLineLit)
 TEST_F(Frames, TheLightTurnsADegreeAFrameAndWrapsAt360)
 {
     for (int frame = 1; frame <= 1000; ++frame) {
-        display();
+        seam::frame();
         ASSERT_EQ(scene.lightAngle, static_cast<float>(frame % 360)) << "frame " << frame;
     }
     scene.lightAngle = 359.0f;
-    display();
+    seam::frame();
     EXPECT_EQ(scene.lightAngle, 0.0f);
 }
