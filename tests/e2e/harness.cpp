@@ -40,12 +40,6 @@ namespace
 
 const double pi = 3.14159265358979323846;
 
-double now()
-{
-    using namespace std::chrono;
-    return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
 std::vector<char *> pointers(std::vector<std::string> &strings)
 {
     std::vector<char *> result;
@@ -87,6 +81,12 @@ Display *xdisplay(Xserver &x)
 }
 
 } // namespace
+
+double now()
+{
+    using namespace std::chrono; // the monotonic clock, on Linux
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
 
 void sleepFor(double seconds)
 {
@@ -230,6 +230,7 @@ const Session wayland{"Wayland", 60, true}; // Weston's outputs on X refresh 60 
 // 13, with other tests sharing the cores; slower machines get ten times that.
 const Session arm64{"Arm64", 0, false, "", "/usr/bin/qemu-aarch64-static", WANDERLINK_ARM64_PROGRAM,
                     60};
+const Session waitingSwap{"WaitingSwap", 0, false, "", "", "", 20, 60};
 
 std::string sessionName(const ::testing::TestParamInfo<Session> &info)
 {
@@ -456,6 +457,8 @@ Xserver::Xserver(const Session &session)
             display = startXvfb(*this);
         if (*session.renderer)
             environment.push_back(std::string("GALLIUM_DRIVER=") + session.renderer);
+        if (session.waitingSwapHz)
+            environment.push_back("PROBE_SWAP_HZ=" + std::to_string(session.waitingSwapHz));
         if (screen.empty())
             screen = display;
         connection = connect(display);
@@ -507,12 +510,13 @@ void InSession::SetUp()
     std::vector<std::string> arguments; // an emulator's: the program to run
     if (*session.emulator)
         arguments.emplace_back(session.program);
-    app = std::make_unique<App>(*x, Browser::records, clockSpeed, session.emulator, arguments);
+    app = std::make_unique<App>(*x, Browser::records, clockSpeed, session.emulator, arguments,
+                                probe || session.waitingSwapHz);
     app->waitForWindow(session.firstFrameSeconds);
 }
 
 App::App(Xserver &server, Browser browser, int clockSpeed, const std::string &binary,
-         const std::vector<std::string> &arguments)
+         const std::vector<std::string> &arguments, bool probe)
     : x(server)
 {
     char scratch[] = "/tmp/wanderlink-e2e-XXXXXX";
@@ -557,15 +561,22 @@ App::App(Xserver &server, Browser browser, int clockSpeed, const std::string &bi
     auto argv = pointers(args);
     std::vector<std::string> settings = {"DISPLAY=" + x.display, "PATH=" + path};
     settings.insert(settings.end(), x.environment.begin(), x.environment.end());
+    std::string preload;
+    if (probe) {
+        preload = PROBE_LIBRARY;
+        settings.push_back("PROBE_TIMER_LOG=" + dir + "/timers");
+    }
     if (clockSpeed > 1) {
         const char *sanitizer = std::getenv("ASAN_OPTIONS");
-        settings.insert(settings.end(), {"LD_PRELOAD=" FAKETIME_LIBRARY,
-                                         "FAKETIME=+0 x" + std::to_string(clockSpeed),
+        preload += std::string(preload.empty() ? "" : ":") + FAKETIME_LIBRARY;
+        settings.insert(settings.end(), {"FAKETIME=+0 x" + std::to_string(clockSpeed),
                                          // The sanitizer's runtime would rather come first;
                                          // libfaketime only wraps the clocks and sleeps.
                                          std::string("ASAN_OPTIONS=verify_asan_link_order=0") +
                                              (sanitizer ? std::string(":") + sanitizer : "")});
     }
+    if (!preload.empty())
+        settings.push_back("LD_PRELOAD=" + preload);
     auto env = environmentWith(settings);
     auto envp = pointers(env);
     const int failed = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
@@ -931,6 +942,19 @@ std::vector<std::string> App::waitForLaunches(size_t count, double seconds)
         lines = launches();
     }
     return lines;
+}
+
+std::vector<TimerCall> App::timerCalls()
+{
+    std::vector<TimerCall> calls;
+    std::ifstream log(dir + "/timers");
+    TimerCall call;
+    for (std::string line; std::getline(log, line);) {
+        std::istringstream fields(line);
+        if (fields >> call.seconds >> call.callback)
+            calls.push_back(call);
+    }
+    return calls;
 }
 
 long App::residentKiB()

@@ -84,6 +84,9 @@ struct Session {
     const char *emulator = "";
     const char *program = "";
     double firstFrameSeconds = 20;
+    // A swap that waits as a GPU driver's does, for a display refreshing this often (the
+    // probe's); 0 for the driver's own swap, which waits for nothing in Mesa's software renderers.
+    int waitingSwapHz = 0;
 };
 
 // Xvfb: the X server most tests use. Its one mode names no rate, so frames keep to 60 a second.
@@ -96,6 +99,8 @@ extern const Session at75Hz, at50Hz;
 extern const Session wayland;
 // The arm64 package's program under qemu-user, on Xvfb; skipped where none was made.
 extern const Session arm64;
+// Xvfb, with the swap waiting for a display of 60 Hz as on a machine with a GPU.
+extern const Session waitingSwap;
 
 std::string sessionName(const ::testing::TestParamInfo<Session> &info);
 void PrintTo(const Session &session, std::ostream *out); // in GoogleTest's messages
@@ -183,16 +188,28 @@ struct FrameCounter {
     long longest = 0;
 };
 
+// Seconds on the monotonic clock, which the probe's log uses too.
+double now();
+
+// A GLUT timer the program armed, as the probe saw it: when, and the callback's address.
+struct TimerCall {
+    double seconds;
+    std::string callback;
+};
+
 // How the stand-in xdg-open behaves when the program starts it.
 enum class Browser { records, missing, notExecutable, fails, hangs };
 
 // The real binary, started in a process group of its own so that the browsers it starts can
 // be ended with it. A clock speed above 1 runs the program's clock that many times faster
 // (libfaketime): frames, timers and launches come sooner, and nothing else changes. The binary
-// is the build's own unless another is named, and gets the arguments given.
+// is the build's own unless another is named, and gets the arguments given. With the probe
+// preloaded, the program's timers are logged (timerCalls), and the swap waits where the
+// session says so.
 struct App {
     explicit App(Xserver &x, Browser browser = Browser::records, int clockSpeed = 1,
-                 const std::string &binary = "", const std::vector<std::string> &arguments = {});
+                 const std::string &binary = "", const std::vector<std::string> &arguments = {},
+                 bool probe = false);
     ~App();
 
     Xserver &x;
@@ -212,6 +229,7 @@ struct App {
     bool waitForExit(int &status, double seconds);
     std::vector<std::string> launches(); // one "argc:argv[1]" line per browser start
     std::vector<std::string> waitForLaunches(size_t count, double seconds);
+    std::vector<TimerCall> timerCalls(); // so far, in order; the probe's
     int zombieChildren();
     long residentKiB(); // from /proc
     int openFiles();    // descriptors the program holds
@@ -225,6 +243,7 @@ class InSession : public ::testing::TestWithParam<Session>
   protected:
     void SetUp() override;
     int clockSpeed = 1;
+    bool probe = false; // always, where the session's swap waits
     std::unique_ptr<Xserver> x;
     std::unique_ptr<App> app;
 };
