@@ -10,12 +10,9 @@
 #include "platform/platform.h"
 #include "platform/refresh.h"
 
-#include <algorithm>
-
 static double period = 1.0 / 60; // seconds per frame, from the display's refresh rate
-static double deadline;          // when the next frame is asked for, seconds on a monotonic clock
+static Pace pace;                // the next frame's deadline, and what the swaps have shown
 static bool due = true;          // the display is ready for a frame; the timer sets it
-static double lastSwap;          // how long the last swap took, seconds
 
 void syncToDisplay()
 {
@@ -39,9 +36,7 @@ bool frameDue()
 void askForNextFrame(double swapStart)
 {
     const double now = monotonicSeconds();
-    const double swap = now - swapStart;
-    deadline = nextDeadline(now, std::min(swap, lastSwap), deadline, period);
-    lastSwap = swap;
+    nextDeadline(pace, now, now - swapStart, period);
     due = false;
-    glutTimerFunc(timerMillis(deadline, now), frameTimer, 0);
+    glutTimerFunc(timerMillis(pace.deadline, now), frameTimer, 0);
 }

@@ -1,6 +1,7 @@
 // The arithmetic of pacing frames to the display's refresh.
 #include "platform/refresh.h"
 
+#include <algorithm>
 #include <cmath>
 
 double framePeriod(const double *ratesHz, int count)
@@ -30,19 +31,30 @@ double modeRate(unsigned long dotClock, unsigned hTotal, unsigned vTotal, bool i
     return hz;
 }
 
-double nextDeadline(double now, double swapSeconds, double previous, double period)
+void nextDeadline(Pace &pace, double now, double swapSeconds, double period)
 {
-    // Swaps that waited for the display (a GPU driver's, with two frames queued) ended at its
-    // refresh: the program is ahead of it, so it follows it a period on, and the next swap
-    // finds the queue shorter and returns at once. Such a driver waits frame after frame; a
-    // software renderer's swap finishes the drawing and copies it, mostly within a millisecond
-    // or two, and only now and then takes longer.
-    if (swapSeconds > period / 4)
-        return now + period;
-    const double due = previous + period; // from the deadline, so a late timer is made up
-    if (now > due + period)
-        return now; // more than a period behind (a stall, a slow frame): start again from now
-    return due;
+    // A swap that waits for the display (a GPU driver's, with two frames queued) ends at its
+    // refresh, frame after frame: the program is ahead of the display, so it follows it a
+    // period on, and the next swap finds the queue shorter and returns at once. A software
+    // renderer's swap finishes the drawing and copies it, mostly within a millisecond or two and
+    // only now and then longer; a swap still long a period after following is the renderer's
+    // own time, and so not counted as waiting until that has faded (64 frames, a second or so).
+    const double shorter = std::min(swapSeconds, pace.lastSwap);
+    pace.lastSwap = swapSeconds;
+    bool waited = shorter > period / 4 + pace.ownSwap;
+    pace.ownSwap *= 63.0 / 64;
+    if (waited && pace.followed) {
+        pace.ownSwap = shorter;
+        waited = false;
+    }
+    pace.followed = waited;
+    if (waited) {
+        pace.deadline = now + period;
+        return;
+    }
+    const double due = pace.deadline + period; // from the deadline, so a late timer is made up
+    // More than a period behind (a stall, a slow frame): start again from now.
+    pace.deadline = now > due + period ? now : due;
 }
 
 unsigned timerMillis(double deadline, double now)

@@ -13,10 +13,17 @@ double framePeriod(const double *ratesHz, int count);
 double modeRate(unsigned long dotClock, unsigned hTotal, unsigned vTotal, bool interlaced,
                 bool doubleScan);
 
-// When the next frame is to be asked for, in seconds on a monotonic clock, given the time now,
-// just after a swap, how long the last two swaps took (the shorter), the previous deadline and
-// the period. In the past where the next frame is late already.
-double nextDeadline(double now, double swapSeconds, double previous, double period);
+// What the pacing keeps from one frame to the next; all zero at the start.
+struct Pace {
+    double deadline; // when the next frame is to be asked for, seconds on a monotonic clock
+    double lastSwap; // how long the swap before took, seconds
+    double ownSwap;  // how long the renderer's own swaps were last seen to take, seconds; fades
+    bool followed;   // the deadline followed a swap that waited for the display
+};
+
+// Works out pace.deadline just after a swap that took swapSeconds, given the time now and the
+// period, both in seconds. It is in the past where the next frame is late already.
+void nextDeadline(Pace &pace, double now, double swapSeconds, double period);
 
 // The delay, in the whole milliseconds a GLUT timer takes, from now until deadline (seconds):
 // rounded up, so the timer fires no sooner; 0 for a deadline past, and a second at most.

@@ -220,6 +220,9 @@ TEST_F(Frames, FollowASwapThatWaitedForTheDisplay)
     EXPECT_EQ(seam::timers.back().millis, 6u);
     seam::frame();
     EXPECT_EQ(seam::timers.back().millis, 17u);
+    // Still as long a period after: the renderer's own time, and the schedule holds.
+    seam::frame();
+    EXPECT_EQ(seam::timers.back().millis, 7u);
 }
 
 TEST_F(Frames, TheTextIsDrawnUnlitAndTheLineLit)

@@ -43,25 +43,61 @@ TEST(ModeRate, IsTheDotClockOverTheDotsOfAFrame)
     EXPECT_DOUBLE_EQ(framePeriod(&none, 1), 1.0 / 60);
 }
 
+namespace
+{
+
+// The deadline after a frame whose swap took swapSeconds and ended at now, where the previous
+// deadline was `previous` and the swaps before it were quick.
+double deadlineAfter(double now, double swapSeconds, double previous, double period)
+{
+    Pace pace = {previous, swapSeconds, 0, false};
+    nextDeadline(pace, now, swapSeconds, period);
+    return pace.deadline;
+}
+
+} // namespace
+
 TEST(NextDeadline, KeepsToThePeriodFromThePreviousDeadline)
 {
     const double p = 1.0 / 60, previous = 100, swap = 0.001;
     // Early: one period after the previous deadline, however early.
-    EXPECT_DOUBLE_EQ(nextDeadline(previous + 0.001, swap, previous, p), previous + p);
-    EXPECT_DOUBLE_EQ(nextDeadline(previous + p / 2, swap, previous, p), previous + p);
-    EXPECT_DOUBLE_EQ(nextDeadline(previous + p, swap, previous, p), previous + p);
+    EXPECT_DOUBLE_EQ(deadlineAfter(previous + 0.001, swap, previous, p), previous + p);
+    EXPECT_DOUBLE_EQ(deadlineAfter(previous + p / 2, swap, previous, p), previous + p);
+    EXPECT_DOUBLE_EQ(deadlineAfter(previous + p, swap, previous, p), previous + p);
     // Late by less than a period: the deadline stays, already past, so the next frame comes at
     // once and the rate holds.
-    EXPECT_DOUBLE_EQ(nextDeadline(previous + 1.5 * p, swap, previous, p), previous + p);
-    EXPECT_DOUBLE_EQ(nextDeadline(previous + 2 * p, swap, previous, p), previous + p);
+    EXPECT_DOUBLE_EQ(deadlineAfter(previous + 1.5 * p, swap, previous, p), previous + p);
+    EXPECT_DOUBLE_EQ(deadlineAfter(previous + 2 * p, swap, previous, p), previous + p);
     // Late by more than a period: start again from now.
-    EXPECT_DOUBLE_EQ(nextDeadline(previous + 2.1 * p, swap, previous, p), previous + 2.1 * p);
-    EXPECT_DOUBLE_EQ(nextDeadline(previous + 60, swap, previous, p), previous + 60);
+    EXPECT_DOUBLE_EQ(deadlineAfter(previous + 2.1 * p, swap, previous, p), previous + 2.1 * p);
+    EXPECT_DOUBLE_EQ(deadlineAfter(previous + 60, swap, previous, p), previous + 60);
     // The first frame, with no deadline before it.
-    EXPECT_DOUBLE_EQ(nextDeadline(5000, swap, 0, p), 5000);
-    // A swap that waited for the display: a period after it, early or late.
-    EXPECT_DOUBLE_EQ(nextDeadline(previous + p / 2, p / 3, previous, p), previous + 1.5 * p);
-    EXPECT_DOUBLE_EQ(nextDeadline(previous + 1.5 * p, p, previous, p), previous + 2.5 * p);
+    EXPECT_DOUBLE_EQ(deadlineAfter(5000, swap, 0, p), 5000);
+    // Two swaps that waited for the display: a period after the last, early or late.
+    EXPECT_DOUBLE_EQ(deadlineAfter(previous + p / 2, p / 3, previous, p), previous + 1.5 * p);
+    EXPECT_DOUBLE_EQ(deadlineAfter(previous + 1.5 * p, p, previous, p), previous + 2.5 * p);
+}
+
+TEST(NextDeadline, TakesASwapThatStaysLongForTheRenderersOwnTime)
+{
+    // Long once, as a software renderer's now and then: on schedule. Long twice: a wait, so
+    // follow it. Still long a period after: the renderer's own time, on schedule again.
+    const double p = 1.0 / 60, slow = 0.006;
+    Pace pace = {};
+    double now = 1000;
+    for (int frame = 0; frame < 3; ++frame, now += p)
+        nextDeadline(pace, now, 0.001, p);
+    const double schedule = pace.deadline;
+    nextDeadline(pace, now, slow, p);
+    EXPECT_DOUBLE_EQ(pace.deadline, schedule + p);
+    nextDeadline(pace, now + p, slow, p);
+    EXPECT_DOUBLE_EQ(pace.deadline, now + 2 * p);
+    nextDeadline(pace, now + 2 * p + 0.001, slow, p);
+    EXPECT_DOUBLE_EQ(pace.deadline, now + 3 * p);
+    for (int frame = 3; frame < 60; ++frame) {
+        nextDeadline(pace, now + frame * p, slow, p);
+        ASSERT_NEAR(pace.deadline, now + (frame + 1) * p, 1e-9) << frame;
+    }
 }
 
 TEST(TimerMillis, RoundsUpSoTheTimerFiresNoSooner)
@@ -83,18 +119,21 @@ namespace
 // What a program whose frames follow nextDeadline shows on a display that refreshes every
 // displayPeriod, where the driver queues up to `queued` frames: the swap returns at once while
 // fewer wait, and otherwise waits for the refresh that shows one (Mesa's DRI3 and NVIDIA's
-// drivers, 2; DRI2's, 1). Each frame takes drawSeconds to draw and is asked for by a GLUT
-// timer in whole milliseconds, which fires a little late.
+// drivers, 2; DRI2's, 1). A software renderer's swap never waits (queued 0), but finishes the
+// drawing itself. Each frame takes drawSeconds to draw and swapSeconds of the swap's own work,
+// and is asked for by a GLUT timer in whole milliseconds, which fires a little late.
 struct Shown {
     double framesPerSecond; // the program's
     double heldShare;       // of the time, the loop waited in the swap
     double repeatShare;     // of the refreshes, those with no new frame to show
 };
 
-Shown show(double period, double displayPeriod, int queued, double drawSeconds)
+Shown show(double period, double displayPeriod, int queued, double drawSeconds,
+           double swapSeconds = 0.0003)
 {
     const int frames = 12000, settled = 1000; // from where the measures start
-    double t = 0, deadline = 0, held = 0, from = 0, heldFrom = 0, lastSwap = 0;
+    double t = 0, held = 0, from = 0, heldFrom = 0;
+    Pace pace = {};
     long refreshes = 0, repeats = 0, refreshesFrom = 0, repeatsFrom = 0;
     int waiting = 0;
     auto refreshUntil = [&](double until) {
@@ -110,16 +149,15 @@ Shown show(double period, double displayPeriod, int queued, double drawSeconds)
         const double swapStart = t + drawSeconds;
         refreshUntil(swapStart);
         double now = swapStart;
-        while (waiting >= queued) {
+        while (queued > 0 && waiting >= queued) {
             now = (refreshes + 1) * displayPeriod;
             refreshUntil(now);
         }
         held += now - swapStart;
         ++waiting;
-        now += 0.0003; // the swap's own work
-        deadline = nextDeadline(now, std::min(now - swapStart, lastSwap), deadline, period);
-        lastSwap = now - swapStart;
-        t = now + timerMillis(deadline, now) / 1000.0 + 0.0002;
+        now += swapSeconds;
+        nextDeadline(pace, now, now - swapStart, period);
+        t = now + timerMillis(pace.deadline, now) / 1000.0 + 0.0002;
     }
     return {(frames - settled) / (t - from), (held - heldFrom) / (t - from),
             double(repeats - repeatsFrom) / double(refreshes - refreshesFrom)};
@@ -154,15 +192,24 @@ TEST(NextDeadline, KeepsToAWaitingSwapWithoutHoldingTheLoop)
             }
 }
 
+TEST(NextDeadline, KeepsTheRateWhereASoftwareRenderersSwapsTakeLong)
+{
+    // Drawing that finishes in the swap: quick, a quarter period and more, and slower still.
+    const double p = 1.0 / 60;
+    for (double swap : {0.0006, 0.005, 0.010})
+        EXPECT_NEAR(show(p, p, 0, 0.001, swap).framesPerSecond, 60, 60 * 0.04) << swap;
+}
+
 TEST(NextDeadline, HoldsTheMeanRateWhenEveryTimerIsLate)
 {
     const double p = 1.0 / 60;
-    double deadline = 0, now = 1000;
+    Pace pace = {};
+    double now = 1000;
     const double start = now;
     for (int frame = 0; frame < 600; ++frame) {
         now += 0.002; // drawing and swapping
-        deadline = nextDeadline(now, 0.001, deadline, p);
-        now += timerMillis(deadline, now) / 1000.0 + 0.0005; // and the timer fires late
+        nextDeadline(pace, now, 0.001, p);
+        now += timerMillis(pace.deadline, now) / 1000.0 + 0.0005; // and the timer fires late
     }
     EXPECT_NEAR((now - start) / 600, p, p / 100);
 }
