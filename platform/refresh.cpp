@@ -34,11 +34,12 @@ double modeRate(unsigned long dotClock, unsigned hTotal, unsigned vTotal, bool i
 void nextDeadline(Pace &pace, double now, double swapSeconds, double period)
 {
     // A swap that waits for the display (a GPU driver's, with two frames queued) ends at its
-    // refresh, frame after frame: the program is ahead of the display, so it follows it a
+    // refresh, frame after frame. So where the last two swaps took more than a quarter period
+    // beyond the renderer's own time, the program is ahead of the display: it follows it a
     // period on, and the next swap finds the queue shorter and returns at once. A software
-    // renderer's swap finishes the drawing and copies it, mostly within a millisecond or two and
-    // only now and then longer; a swap still long a period after following is the renderer's
-    // own time, and so not counted as waiting until that has faded (64 frames, a second or so).
+    // renderer's swap finishes the drawing and copies it, mostly within a millisecond or two
+    // and only now and then longer; a swap still long a period after following is the
+    // renderer's own time, and counts as such until that has faded (64 frames, a second or so).
     const double shorter = std::min(swapSeconds, pace.lastSwap);
     pace.lastSwap = swapSeconds;
     bool waited = shorter > period / 4 + pace.ownSwap;
