@@ -39,13 +39,14 @@ void nextDeadline(Pace &pace, double now, double swapSeconds, double period)
     // period on, and the next swap finds the queue shorter and returns at once. A software
     // renderer's swap finishes the drawing and copies it, mostly within a millisecond or two
     // and only now and then longer; a swap still long a period after following is the
-    // renderer's own time, and counts as such until that has faded (64 frames, a second or so).
+    // renderer's own time, and counts as such until that has faded (a few seconds). A period at
+    // most: longer is a stall, or a desktop that holds back a hidden window's frames.
     const double shorter = std::min(swapSeconds, pace.lastSwap);
     pace.lastSwap = swapSeconds;
     bool waited = shorter > period / 4 + pace.ownSwap;
-    pace.ownSwap *= 63.0 / 64;
+    pace.ownSwap *= 255.0 / 256;
     if (waited && pace.followed) {
-        pace.ownSwap = shorter;
+        pace.ownSwap = std::min(shorter, period);
         waited = false;
     }
     pace.followed = waited;

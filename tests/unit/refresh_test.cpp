@@ -100,6 +100,21 @@ TEST(NextDeadline, TakesASwapThatStaysLongForTheRenderersOwnTime)
     }
 }
 
+TEST(NextDeadline, LearnsAPeriodAtMostFromSwapsHeldBackForLong)
+{
+    // A desktop holds back a hidden window's frames for a second each. Once it shows the window
+    // again, swaps that wait for the display are followed within five seconds.
+    const double p = 1.0 / 60;
+    Pace pace = {};
+    double now = 1000;
+    for (int frame = 0; frame < 3; ++frame, now += 1)
+        nextDeadline(pace, now, 1.0, p);
+    int frame = 0;
+    for (; frame < 1000 && !pace.followed; ++frame, now += p)
+        nextDeadline(pace, now, 0.010, p);
+    EXPECT_LT(frame, 300);
+}
+
 TEST(TimerMillis, RoundsUpSoTheTimerFiresNoSooner)
 {
     EXPECT_EQ(timerMillis(100 + 1.0 / 60, 100), 17u);
