@@ -24,7 +24,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <limits>
 #include <sstream>
 #include <stdexcept>
@@ -959,7 +958,7 @@ std::vector<TimerCall> App::timerCalls()
 
 long App::residentKiB()
 {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::istringstream status(readFile("/proc/" + std::to_string(pid) + "/status"));
     for (std::string line; std::getline(status, line);)
         if (line.rfind("VmRSS:", 0) == 0)
             return std::stol(line.substr(6));
@@ -979,8 +978,17 @@ int App::openFiles()
 
 std::string readFile(const std::string &path)
 {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), {}};
+    // Not through a stream: reading the /proc file of a process that ends meanwhile fails
+    // (ESRCH), and libstdc++'s file buffer throws for that. What was read is what there is.
+    std::string text;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return text;
+    char buffer[4096];
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<size_t>(n));
+    close(fd);
+    return text;
 }
 
 std::vector<std::string> statFields(const std::string &pid)
