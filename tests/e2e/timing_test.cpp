@@ -33,7 +33,7 @@ TEST_P(Pacing, FramesFollowTheDisplaysRefreshAndMovesKeepTheirPace)
     const double hz = GetParam().refreshHz > 0 ? GetParam().refreshHz : 60;
     FrameCounter counter(*x, app->window);
     const double start = now();
-    sleepFor(3); // at rest
+    sleepFor(2); // at rest
     // Whatever timers the program armed before any press are not the move's.
     std::vector<std::string> frameTimers;
     for (const auto &call : app->timerCalls())
@@ -42,7 +42,7 @@ TEST_P(Pacing, FramesFollowTheDisplaysRefreshAndMovesKeepTheirPace)
     for (int presses = 1; presses <= 3; ++presses) {
         app->xdotool({"click", "1"});
         const double from = now() + 0.5; // the press has come
-        sleepFor(4);
+        sleepFor(3);
         const double to = now();
         int ticks = 0;
         for (const auto &call : app->timerCalls())
