@@ -21,22 +21,24 @@ std::string stroked;
 bool lit;
 std::string lighting;
 
-// The pending timer that asks for a frame: any but a move tick's.
-static std::vector<Timer>::iterator frameTimer()
+// The frame asked for last comes, as GLUT's loop gives it: the clock moves on to its time and
+// its timer fires. Any timer but a move tick's asks for a frame, one at a time.
+static void frameTimerFires()
 {
-    return std::find_if(timers.begin(), timers.end(), [](const Timer &t) {
-        return t.callback != moveTick;
+    const auto t = std::find_if(timers.begin(), timers.end(), [](const Timer &timer) {
+        return timer.callback != moveTick;
     });
+    if (t == timers.end())
+        return;
+    const Timer due = *t;
+    timers.erase(t);
+    clock += due.millis / 1000.0;
+    due.callback(due.value);
 }
 
 void reset()
 {
-    // A frame the last test asked for comes, so that the next display draws.
-    for (auto t = frameTimer(); t != timers.end(); t = frameTimer()) {
-        const Timer due = *t;
-        timers.erase(t);
-        due.callback(due.value);
-    }
+    frameTimerFires(); // so that the next display draws
     clock += 1000;
     swapSeconds = 0;
     timers.clear();
@@ -59,13 +61,7 @@ void fireTimers()
 
 void frame()
 {
-    const auto t = frameTimer();
-    if (t != timers.end()) {
-        const Timer due = *t;
-        timers.erase(t);
-        clock += due.millis / 1000.0;
-        due.callback(due.value);
-    }
+    frameTimerFires();
     display();
 }
 
