@@ -14,14 +14,19 @@
 int main(int argc, char **argv)
 {
     // --help, --version and mistakes are answered before GLUT looks for a display.
-    const int status = readCommandLine(argc, argv, stdout, stderr);
+    WindowPlace place;
+    const int status = readCommandLine(argc, argv, stdout, stderr, place);
     if (status >= 0)
         return status;
 
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(450, 400);
-    glutInitWindowPosition(0, 0);
+    // 450 x 400 at the top left, or what -geometry gives: glutInit reads it, but these would
+    // override it, and freeglut takes a position alone with a size it never read.
+    glutInitWindowSize(place.width, place.height);
+    glutInitWindowPosition(
+        placeAlong(place.x, place.fromRight, glutGet(GLUT_SCREEN_WIDTH), place.width),
+        placeAlong(place.y, place.fromBottom, glutGet(GLUT_SCREEN_HEIGHT), place.height));
     glutCreateWindow("wanderlink - by the wanderlink authors, December 2026 - wanderlink.example");
     identifyWindow(); // its class, process and icon, before the first frame
     syncToDisplay();

@@ -40,6 +40,53 @@ static int say(const char *text, std::FILE *out, std::FILE *err)
     return 1;
 }
 
+// Reads a whole number of 1 to 5 digits at text, up to 32767, as X's coordinates and sizes
+// are; advances text past it. -1 where there is none.
+static int readNumber(const char *&text)
+{
+    int number = 0, digits = 0;
+    for (; *text >= '0' && *text <= '9' && digits < 6; ++text, ++digits)
+        number = number * 10 + (*text - '0');
+    return digits > 0 && number <= 32767 ? number : -1;
+}
+
+// X's geometry, [=][WIDTHxHEIGHT][{+-}X{+-}Y], as GLUT reads it, into place; a size of at least
+// a pixel, and a position both ways where one is given (GLUT takes neither half alone).
+static bool readGeometry(const char *text, WindowPlace &place)
+{
+    WindowPlace read = place;
+    text += *text == '=';
+    const bool sized = *text >= '0' && *text <= '9';
+    if (sized) {
+        read.width = readNumber(text);
+        if (read.width < 1 || (*text != 'x' && *text != 'X'))
+            return false;
+        read.height = readNumber(++text);
+        if (read.height < 1)
+            return false;
+    }
+    const bool placed = *text == '+' || *text == '-';
+    if (placed) {
+        read.fromRight = *text == '-';
+        read.x = readNumber(++text);
+        if (read.x < 0 || (*text != '+' && *text != '-'))
+            return false;
+        read.fromBottom = *text == '-';
+        read.y = readNumber(++text);
+        if (read.y < 0)
+            return false;
+    }
+    if (*text != '\0' || !(sized || placed))
+        return false;
+    place = read;
+    return true;
+}
+
+int placeAlong(int offset, bool fromFarEdge, int screenSize, int windowSize)
+{
+    return fromFarEdge ? screenSize - windowSize - offset : offset;
+}
+
 static bool isOneOf(const char *argument, const char *const *names)
 {
     for (; *names; ++names)
@@ -48,7 +95,14 @@ static bool isOneOf(const char *argument, const char *const *names)
     return false;
 }
 
-int readCommandLine(int argc, char **argv, std::FILE *out, std::FILE *err)
+static int refuse(const char *what, const char *argument, std::FILE *err)
+{
+    std::fprintf(err, "wanderlink: %s '%s'\nTry 'wanderlink --help' for more information.\n", what,
+                 argument);
+    return 2;
+}
+
+int readCommandLine(int argc, char **argv, std::FILE *out, std::FILE *err, WindowPlace &place)
 {
     static const char *const glutWithValue[] = {"-display", "-geometry", nullptr};
     static const char *const glutFlags[] = {"-direct",  "-indirect", "-iconic",
@@ -56,7 +110,10 @@ int readCommandLine(int argc, char **argv, std::FILE *out, std::FILE *err)
     static const char *const help[] = {"-h", "--help", nullptr};
     for (int i = 1; i < argc; ++i) {
         const char *argument = argv[i];
-        if (isOneOf(argument, glutWithValue))
+        if (std::strcmp(argument, "-geometry") == 0 && i + 1 < argc) {
+            if (!readGeometry(argv[++i], place))
+                return refuse("invalid geometry", argv[i], err);
+        } else if (isOneOf(argument, glutWithValue))
             ++i; // its value, whatever it looks like; GLUT says so where there is none
         else if (isOneOf(argument, glutFlags))
             continue;
@@ -64,13 +121,10 @@ int readCommandLine(int argc, char **argv, std::FILE *out, std::FILE *err)
             return say(usage, out, err);
         else if (std::strcmp(argument, "--version") == 0)
             return say(version, out, err);
-        else {
-            const bool option = argument[0] == '-' && argument[1] != '\0';
-            std::fprintf(err,
-                         "wanderlink: %s '%s'\nTry 'wanderlink --help' for more information.\n",
-                         option ? "unrecognized option" : "unexpected argument", argument);
-            return 2;
-        }
+        else if (argument[0] == '-' && argument[1] != '\0')
+            return refuse("unrecognized option", argument, err);
+        else
+            return refuse("unexpected argument", argument, err);
     }
     return -1;
 }

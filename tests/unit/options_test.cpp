@@ -12,6 +12,7 @@ namespace
 struct Answer {
     int status;
     std::string out, err;
+    WindowPlace place;
 };
 
 Answer answer(std::vector<std::string> args)
@@ -22,7 +23,8 @@ Answer answer(std::vector<std::string> args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
     std::FILE *out = std::tmpfile(), *err = std::tmpfile();
-    Answer a{readCommandLine(static_cast<int>(args.size()), argv.data(), out, err), "", ""};
+    Answer a{0, "", "", {}};
+    a.status = readCommandLine(static_cast<int>(args.size()), argv.data(), out, err, a.place);
     for (auto [file, text] : {std::pair{out, &a.out}, std::pair{err, &a.err}}) {
         std::rewind(file);
         for (int c; (c = std::fgetc(file)) != EOF;)
@@ -76,4 +78,36 @@ TEST(CommandLine, RefusesTheRestWithStatus2)
         EXPECT_EQ(a.status, 2) << wrong;
         EXPECT_EQ(a.out, "") << wrong;
     }
+}
+
+TEST(CommandLine, PlacesTheWindowWhereTheLastGeometrySays)
+{
+    const auto fields = [](const WindowPlace &p) {
+        return std::vector<int>({p.width, p.height, p.x, p.y, p.fromRight, p.fromBottom});
+    };
+    EXPECT_EQ(fields(answer({}).place), std::vector<int>({450, 400, 0, 0, 0, 0}));
+    struct Placed {
+        std::vector<std::string> args;
+        WindowPlace place;
+    };
+    for (const Placed &p :
+         {Placed{{"-geometry", "600x500"}, {600, 500, 0, 0, false, false}},
+          {{"-geometry", "+1200+100"}, {450, 400, 1200, 100, false, false}},
+          {{"-geometry", "=300X200-10-0"}, {300, 200, 10, 0, true, true}},
+          {{"-geometry", "1x1+5+6", "-geometry", "-0+32767"}, {1, 1, 0, 32767, true, false}}}) {
+        const Answer a = answer(p.args);
+        EXPECT_EQ(a.status, -1) << p.args[1];
+        EXPECT_EQ(fields(a.place), fields(p.place)) << p.args.back();
+    }
+    // Nothing GLUT would take whole: it would open a window of a size it never read.
+    for (const char *wrong : {"", "600", "x400", "600x", "0x400", "600x500+10", "+10", "40000x400",
+                              "600x500+1+2x", "+-5+5", "600x500 "}) {
+        const Answer a = answer({"-geometry", wrong});
+        EXPECT_EQ(a.status, 2) << wrong;
+        EXPECT_EQ(a.err, "wanderlink: invalid geometry '" + std::string(wrong) +
+                             "'\nTry 'wanderlink --help' for more information.\n");
+    }
+    EXPECT_EQ(placeAlong(10, false, 2048, 450), 10);
+    EXPECT_EQ(placeAlong(10, true, 2048, 450), 1588); // its right edge 10 from the screen's
+    EXPECT_EQ(placeAlong(0, true, 768, 400), 368);
 }
