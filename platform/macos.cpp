@@ -4,10 +4,8 @@
 
 void syncSwaps() {}
 
-int refreshRates(double *ratesHz, int most)
+double windowRefreshRate()
 {
-    (void)ratesHz;
-    (void)most;
     return 0;
 }
 

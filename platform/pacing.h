@@ -9,9 +9,9 @@ void syncToDisplay();
 
 // Whether the display is ready for a frame: the first, and then each the timer asks for. A
 // redisplay request that comes before (a move tick's, a click's, a reshape's) is shown by the
-// frame that comes at the refresh.
+// frame that comes at the refresh. Where it is, the frame begins.
 bool frameDue();
 
-// Called after each swap, with the time the swap began (monotonicSeconds): asks for the next
-// frame at the display's next refresh.
-void askForNextFrame(double swapStart);
+// Called after each swap: asks for the next frame at the display's next refresh, that of the
+// display the window is on now.
+void askForNextFrame();

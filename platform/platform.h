@@ -1,15 +1,16 @@
-// What the program needs of its platform beyond GLUT: the window system's swap interval,
-// refresh rates and window identity, and a clock to pace frames by. Each platform defines them all,
-// in the file named for it: x11.cpp, windows.cpp or macos.cpp, with posix.cpp's clock.
+// What the program needs of its platform beyond GLUT: the window system's swap interval, the
+// refresh rate of the window's display and the window's identity, and the clocks frames are
+// paced by. Each platform defines them all, in the file named for it: x11.cpp, windows.cpp or
+// macos.cpp, with posix.cpp's clocks.
 #pragma once
 
 // Asks the driver to tie buffer swaps to the display's refresh, and readies whatever GLUT's
 // waits need. Silent where it cannot.
 void syncSwaps();
 
-// The refresh rates, in Hz, of the displays showing the desktop, at most `most` of them; how
-// many were written. A display that names no rate gives 0 or none.
-int refreshRates(double *ratesHz, int most);
+// The refresh rate, in Hz, of the display that shows most of the window; 0 where the window
+// system names none.
+double windowRefreshRate();
 
 // Tells the desktop what the window is, where GLUT does not: its class, which ties it to the
 // menu entry, its process and its icon. Called once, right after the window is made.
@@ -17,3 +18,7 @@ void identifyWindow();
 
 // Seconds on a clock that never jumps.
 double monotonicSeconds();
+
+// Seconds the process, all its threads, has had the processor for; 0 where the system does not
+// count it finely enough to time a frame by.
+double processSeconds();

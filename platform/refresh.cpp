@@ -4,17 +4,11 @@
 #include <algorithm>
 #include <cmath>
 
-double framePeriod(const double *ratesHz, int count)
+double framePeriod(double rateHz)
 {
-    // Xvfb reports 0 and Windows 0 or 1 for "the hardware's default"; beyond 1000 Hz is a
-    // bogus mode. Written so that NaN is never plausible.
-    double fastest = 0;
-    for (int i = 0; i < count; ++i) {
-        const double hz = ratesHz[i];
-        if (hz >= 20.0 && hz <= 1000.0 && hz > fastest)
-            fastest = hz;
-    }
-    return 1.0 / (fastest > 0 ? fastest : 60.0);
+    // Xvfb names 0 and Windows 0 or 1 for "the hardware's default"; beyond 1000 Hz is a bogus
+    // mode. Written so that NaN is never plausible.
+    return 1.0 / (rateHz >= 20.0 && rateHz <= 1000.0 ? rateHz : 60.0);
 }
 
 double modeRate(unsigned long dotClock, unsigned hTotal, unsigned vTotal, bool interlaced,
@@ -31,32 +25,88 @@ double modeRate(unsigned long dotClock, unsigned hTotal, unsigned vTotal, bool i
     return hz;
 }
 
-void nextDeadline(Pace &pace, double now, double swapSeconds, double period)
+// How far [a, a + aLength) and [b, b + bLength) overlap; 0 or less where they do not. In 64
+// bits: X's coordinates are 16-bit, but Windows' are not.
+static long long overlap(long long a, long long aLength, long long b, long long bLength)
 {
-    // A swap that waits for the display (a GPU driver's, with two frames queued) ends at its
-    // refresh, frame after frame. So where the last two swaps took more than a quarter period
-    // beyond the renderer's own time, the program is ahead of the display: it follows it a
-    // period on, and the next swap finds the queue shorter and returns at once. A software
-    // renderer's swap finishes the drawing and copies it, mostly within a millisecond or two
-    // and only now and then longer; a swap still long a period after following is the
-    // renderer's own time, and counts as such until that has faded (a few seconds). A period at
-    // most: longer is a stall, or a desktop that holds back a hidden window's frames.
-    const double shorter = std::min(swapSeconds, pace.lastSwap);
-    pace.lastSwap = swapSeconds;
-    bool waited = shorter > period / 4 + pace.ownSwap;
-    pace.ownSwap *= 255.0 / 256;
-    if (waited && pace.followed) {
-        pace.ownSwap = std::min(shorter, period);
-        waited = false;
+    return std::min(a + aLength, b + bLength) - std::max(a, b);
+}
+
+int mostOverlapped(const Area *displays, int count, Area window)
+{
+    int most = -1;
+    long long mostPixels = 0;
+    for (int i = 0; i < count; ++i) {
+        const Area &d = displays[i];
+        const long long across = overlap(d.x, d.width, window.x, window.width);
+        const long long down = overlap(d.y, d.height, window.y, window.height);
+        if (across > 0 && down > 0 && across * down > mostPixels) {
+            most = i;
+            mostPixels = across * down;
+        }
     }
-    pace.followed = waited;
-    if (waited) {
-        pace.deadline = now + period;
+    return most;
+}
+
+void nextDeadline(Pace &pace, double start, double end, double busy, double period)
+{
+    // Where two frames in a row waited for the display, the next is asked for a period after the
+    // second ended, just after a refresh; any other frame's next, a period after that one was
+    // due, so that a late timer is made up. The period is the display's or, where eight frames in
+    // a row asked for on that schedule came more than a sixteenth of it further apart, the mean
+    // time between the last four: the pace the display really shows frames at, kept until a
+    // frame asked for at the display's own period, every four seconds, no longer waits.
+
+    // Waited: off the processor (in the swap, or in the first GL call, where a driver finds the
+    // frame a buffer) for an eighth of a period, and 2 ms, longer than usual. Usual is the least
+    // of the last 16 to 32 frames, an eighth of a period at most: the window system's round
+    // trips, or a frame's whole time where the processor's is not counted.
+    const double off = end - start - busy;
+    pace.quickest = pace.counted++ > 0 ? std::min(pace.quickest, off) : off;
+    if (pace.counted == 16) {
+        pace.quickestBefore = pace.quickest;
+        pace.counted = 0;
+    }
+    const double usual = std::clamp(std::min(pace.quickest, pace.quickestBefore), 0.0, period / 8);
+    const bool waited = off - usual > std::max(period / 8, 0.002);
+    pace.waitedInARow = waited ? pace.waitedInARow + 1 : 0;
+
+    // The display's pace, from frames asked for on the schedule: a frame asked for after a wait
+    // comes when the wait says. Frames 20 a second or fewer are a stall, not a display.
+    const double apart = end - pace.lastEnd;
+    pace.lastEnd = end;
+    if (!pace.followed) {
+        if (apart <= std::max(pace.shownPeriod, period) + period / 16)
+            pace.longRun = 0;
+        else if (++pace.longRun <= 4)
+            pace.lastFour = 0;
+        else
+            pace.lastFour += apart;
+        if (pace.longRun == 8) {
+            pace.longRun = 0;
+            if (pace.lastFour / 4 < 1.0 / 20) {
+                pace.shownPeriod = pace.lastFour / 4;
+                pace.learnt = end;
+            }
+        }
+    }
+    if (pace.trying && waited) // the frame asked for at the display's own period
+        pace.learnt = end;
+    else if (pace.trying)
+        pace.shownPeriod = 0;
+    pace.trying = pace.shownPeriod > 0 && !(end - pace.learnt < 4);
+    if (!pace.trying)
+        period = std::max(period, pace.shownPeriod);
+
+    pace.followed = pace.waitedInARow >= 2;
+    if (pace.followed) {
+        pace.waitedInARow = 0;
+        pace.deadline = end + period;
         return;
     }
-    const double due = pace.deadline + period; // from the deadline, so a late timer is made up
     // More than a period behind (a stall, a slow frame): start again from now.
-    pace.deadline = now > due + period ? now : due;
+    const double due = pace.deadline + period;
+    pace.deadline = end > due + period ? end : due;
 }
 
 unsigned timerMillis(double deadline, double now)

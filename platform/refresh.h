@@ -2,9 +2,9 @@
 // window system.
 #pragma once
 
-// The frame period, in seconds, for the refresh rates the window system reports (Hz, one per
-// active display): the fastest plausible one, or 1/60 s where none is.
-double framePeriod(const double *ratesHz, int count);
+// The frame period, in seconds, for the refresh rate the window system names for the
+// window's display (Hz): 1/60 s where it names none, or none that is plausible.
+double framePeriod(double rateHz);
 
 // The refresh rate of a display mode, in Hz, from its dot clock (Hz) and the dots across and
 // lines down of a whole frame, blanking included: doubled where interlaced, as each refresh
@@ -13,17 +13,37 @@ double framePeriod(const double *ratesHz, int count);
 double modeRate(unsigned long dotClock, unsigned hTotal, unsigned vTotal, bool interlaced,
                 bool doubleScan);
 
-// What the pacing keeps from one frame to the next; all zero at the start.
-struct Pace {
-    double deadline; // when the next frame is to be asked for, seconds on a monotonic clock
-    double lastSwap; // how long the swap before took, seconds
-    double ownSwap;  // how long the renderer's own swaps were last seen to take, seconds; fades
-    bool followed;   // the deadline followed a swap that waited for the display
+// A rectangle of the desktop, in pixels.
+struct Area {
+    int x, y, width, height;
 };
 
-// Works out pace.deadline just after a swap that took swapSeconds, given the time now and the
-// period, both in seconds. It is in the past where the next frame is late already.
-void nextDeadline(Pace &pace, double now, double swapSeconds, double period);
+// Which of the displays' areas the window overlaps most: its index, or -1 where it overlaps
+// none.
+int mostOverlapped(const Area *displays, int count, Area window);
+
+// What the pacing keeps from one frame to the next; all zero at the start. Times in seconds,
+// on a monotonic clock.
+struct Pace {
+    double deadline;       // when the next frame is to be asked for
+    double lastEnd;        // when the last frame ended
+    double shownPeriod;    // the period the display was seen to show frames at; 0 for none
+    double learnt;         // when it was seen, or seen to hold still
+    double lastFour;       // the time between the last four frames of the run below
+    double quickest;       // the least time off the processor of the frames counted below
+    double quickestBefore; // and of the 16 before them
+    int counted;           // frames counted since
+    int longRun;           // frames in a row that came further apart than the period
+    int waitedInARow;      // frames in a row that waited for the display
+    bool followed;         // the last frame was asked for a period after one that waited
+    bool trying;           // the next is asked for at the display's own period again
+};
+
+// Works out pace.deadline after a frame that began at start and ended at end (seconds on a
+// monotonic clock), for which the process had the processor for busy seconds, where the
+// display's refresh period is period seconds. The deadline is in the past where the next
+// frame is late already.
+void nextDeadline(Pace &pace, double start, double end, double busy, double period);
 
 // The delay, in the whole milliseconds a GLUT timer takes, from now until deadline (seconds):
 // rounded up, so the timer fires no sooner; 0 for a deadline past, and a second at most.

@@ -1,11 +1,14 @@
-// What the program does on Windows beyond GLUT: the swap interval, the displays' refresh
-// rates, timers fine enough to pace frames by, and a clock. The window's icon, version and
-// manifest are resources of the .exe (windows.rc.in), which freeglut's window class picks up.
+// What the program does on Windows beyond GLUT: the swap interval, the refresh rate of the
+// window's monitor, timers fine enough to pace frames by, and the clocks. The window's icon,
+// version and manifest are resources of the .exe (windows.rc.in), which freeglut's window class
+// picks up.
 #include "platform/platform.h"
 
 #include <windows.h>
 
 #include <GL/gl.h>
+
+#include <cwchar>
 
 void syncSwaps()
 {
@@ -20,20 +23,38 @@ void syncSwaps()
     timeBeginPeriod(1);
 }
 
-int refreshRates(double *ratesHz, int most)
+double windowRefreshRate()
 {
-    // The current mode of every display that is part of the desktop.
-    int count = 0;
-    DISPLAY_DEVICEA device = {};
-    device.cb = sizeof device;
-    for (DWORD i = 0; count < most && EnumDisplayDevicesA(nullptr, i, &device, 0); ++i) {
-        DEVMODEA mode = {};
-        mode.dmSize = sizeof mode;
-        if ((device.StateFlags & DISPLAY_DEVICE_ATTACHED_TO_DESKTOP) &&
-            EnumDisplaySettingsA(device.DeviceName, ENUM_CURRENT_SETTINGS, &mode))
-            ratesHz[count++] = mode.dmDisplayFrequency;
-    }
-    return count;
+    // The monitor that shows most of the window, as Windows judges it.
+    const HWND window = WindowFromDC(wglGetCurrentDC());
+    MONITORINFOEXW monitor = {};
+    monitor.cbSize = sizeof monitor;
+    if (!window || !GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor))
+        return 0;
+    // Its exact rate, 59.94 Hz and not 59, from the active display path whose source it is.
+    enum { most = 16 };
+    DISPLAYCONFIG_PATH_INFO paths[most];
+    DISPLAYCONFIG_MODE_INFO modes[2 * most];
+    UINT32 pathCount = most, modeCount = 2 * most;
+    if (QueryDisplayConfig(QDC_ONLY_ACTIVE_PATHS, &pathCount, paths, &modeCount, modes, nullptr) ==
+        ERROR_SUCCESS)
+        for (UINT32 i = 0; i < pathCount; ++i) {
+            DISPLAYCONFIG_SOURCE_DEVICE_NAME source = {};
+            source.header.type = DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME;
+            source.header.size = sizeof source;
+            source.header.adapterId = paths[i].sourceInfo.adapterId;
+            source.header.id = paths[i].sourceInfo.id;
+            const DISPLAYCONFIG_RATIONAL rate = paths[i].targetInfo.refreshRate;
+            if (DisplayConfigGetDeviceInfo(&source.header) == ERROR_SUCCESS &&
+                wcscmp(source.viewGdiDeviceName, monitor.szDevice) == 0 && rate.Denominator)
+                return static_cast<double>(rate.Numerator) / rate.Denominator;
+        }
+    // Otherwise its mode's whole hertz: 0 or 1 for "the hardware's default".
+    DEVMODEW mode = {};
+    mode.dmSize = sizeof mode;
+    return EnumDisplaySettingsW(monitor.szDevice, ENUM_CURRENT_SETTINGS, &mode)
+               ? mode.dmDisplayFrequency
+               : 0;
 }
 
 void identifyWindow() {}
@@ -48,4 +69,12 @@ double monotonicSeconds()
     LARGE_INTEGER count;
     QueryPerformanceCounter(&count);
     return static_cast<double>(count.QuadPart) / ticksPerSecond;
+}
+
+double processSeconds()
+{
+    // Windows counts processor time only at its clock's ticks (every 15.6 ms, and Wine every
+    // 10), coarser than a frame. So the pacing tells a frame's waits from its own time by the
+    // quickest frames' time alone.
+    return 0;
 }

@@ -1,5 +1,5 @@
-// What the program does on X11 beyond GLUT: the swap interval through GLX, the displays'
-// refresh rates through RandR, and the window's class, process and icon for the desktop.
+// What the program does on X11 beyond GLUT: the swap interval through GLX, the refresh rate of
+// the window's display through RandR, and the window's class, process and icon for the desktop.
 #include "platform/platform.h"
 #include "platform/refresh.h"
 
@@ -57,15 +57,22 @@ void syncSwaps()
     }
 }
 
-// From the RandR modes of the screen's active CRTCs.
-int refreshRates(double *ratesHz, int most)
+// From the RandR mode of the active CRTC that shows most of the window.
+double windowRefreshRate()
 {
     Display *display = glXGetCurrentDisplay();
+    const Window window = glXGetCurrentDrawable(); // freeglut draws to the window itself
     int event, error, major = 0, minor = 0;
-    if (!display || !XRRQueryExtension(display, &event, &error) ||
+    if (!display || !window || !XRRQueryExtension(display, &event, &error) ||
         !XRRQueryVersion(display, &major, &minor) || major * 100 + minor < 102)
         return 0;
-    const Window root = RootWindow(display, DefaultScreen(display));
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, window, &attributes))
+        return 0;
+    const Window root = attributes.root;
+    Area where = {0, 0, attributes.width, attributes.height};
+    Window child;
+    XTranslateCoordinates(display, window, root, 0, 0, &where.x, &where.y, &child);
     // Since 1.3 the current configuration can be read without probing the outputs, which
     // takes a while on real hardware.
     XRRScreenResources *screen = major * 100 + minor >= 103
@@ -73,6 +80,9 @@ int refreshRates(double *ratesHz, int most)
                                      : XRRGetScreenResources(display, root);
     if (!screen)
         return 0;
+    enum { most = 32 };
+    Area areas[most];
+    double rates[most];
     int count = 0;
     for (int c = 0; c < screen->ncrtc && count < most; ++c) {
         XRRCrtcInfo *crtc = XRRGetCrtcInfo(display, screen, screen->crtcs[c]);
@@ -81,8 +91,10 @@ int refreshRates(double *ratesHz, int most)
         for (int m = 0; m < screen->nmode; ++m) {
             const XRRModeInfo &mode = screen->modes[m];
             if (mode.id != crtc->mode)
-                continue; // not this CRTC's mode (None matches no mode)
-            ratesHz[count++] =
+                continue; // not this CRTC's mode (None, an inactive CRTC's, matches no mode)
+            areas[count] = {crtc->x, crtc->y, static_cast<int>(crtc->width),
+                            static_cast<int>(crtc->height)};
+            rates[count++] =
                 modeRate(mode.dotClock, mode.hTotal, mode.vTotal, mode.modeFlags & RR_Interlace,
                          mode.modeFlags & RR_DoubleScan);
             break;
@@ -90,7 +102,8 @@ int refreshRates(double *ratesHz, int most)
         XRRFreeCrtcInfo(crtc);
     }
     XRRFreeScreenResources(screen);
-    return count;
+    const int shows = mostOverlapped(areas, count, where);
+    return shows < 0 ? 0 : rates[shows];
 }
 
 void identifyWindow()

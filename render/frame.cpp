@@ -5,7 +5,6 @@
 #include "app/gl.h"
 #include "app/scene.h"
 #include "platform/pacing.h"
-#include "platform/platform.h"
 
 #include <cmath>
 
@@ -75,7 +74,6 @@ void display()
     glVertex3d(0.0, 0.0, 0.0);
     glEnd();
 
-    const double swapStart = monotonicSeconds();
     glutSwapBuffers();
-    askForNextFrame(swapStart); // GLUT waits for it, serving ticks and input meanwhile
+    askForNextFrame(); // GLUT waits for it, serving ticks and input meanwhile
 }

@@ -2,16 +2,14 @@
 // only clear and swap.
 #include "app/gl.h"
 #include "platform/pacing.h"
-#include "platform/platform.h"
 
 static void display()
 {
     if (!frameDue())
         return;
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    const double swapStart = monotonicSeconds();
     glutSwapBuffers();
-    askForNextFrame(swapStart);
+    askForNextFrame();
 }
 
 int main(int argc, char **argv)

@@ -15,7 +15,9 @@ int redisplays;
 int swaps;
 std::string order;
 double clock = 1000;
-double swapSeconds;
+double swapWait;
+double clearWait;
+double waited;
 int viewport[4];
 std::string stroked;
 bool lit;
@@ -40,7 +42,7 @@ void reset()
 {
     frameTimerFires(); // so that the next display draws
     clock += 1000;
-    swapSeconds = 0;
+    swapWait = clearWait = 0;
     timers.clear();
     redisplays = 0;
     swaps = 0;
@@ -72,6 +74,11 @@ double monotonicSeconds()
     return seam::clock;
 }
 
+double processSeconds()
+{
+    return seam::clock - seam::waited;
+}
+
 void glutTimerFunc(unsigned int millis, void (*callback)(int), int value)
 {
     seam::timers.push_back({millis, callback, value});
@@ -88,7 +95,15 @@ void glutSwapBuffers()
 {
     seam::swaps++;
     seam::order += 's';
-    seam::clock += seam::swapSeconds;
+    seam::clock += seam::swapWait;
+    seam::waited += seam::swapWait;
+}
+
+void glClear(GLbitfield mask)
+{
+    (void)mask;
+    seam::clock += seam::clearWait;
+    seam::waited += seam::clearWait;
 }
 
 void glViewport(GLint x, GLint y, GLsizei width, GLsizei height)

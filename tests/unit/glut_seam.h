@@ -1,7 +1,7 @@
 // The test seam: the GLUT and GL entry points the callbacks call (timers, redisplay requests,
-// the viewport, lighting, the drawing of shapes, lines and text), and the clock frames are
-// paced by, are defined by the test program itself, so the linker binds the program's code to
-// these recorders instead of the real library and the real clock.
+// the viewport, clearing, lighting, the drawing of shapes, lines and text), and the clocks
+// frames are paced by, are defined by the test program itself, so the linker binds the program's
+// code to these recorders instead of the real library and the real clock.
 #pragma once
 
 #include "app/scene.h"
@@ -26,7 +26,9 @@ extern int redisplays;            // glutPostRedisplay calls
 extern int swaps;                 // glutSwapBuffers calls
 extern std::string order;         // each swap, timer armed and redisplay: 's', 't', 'r'
 extern double clock;              // seconds, what monotonicSeconds gives
-extern double swapSeconds;        // how far each swap moves the clock on
+extern double swapWait;           // seconds each swap waits for the display, off the processor
+extern double clearWait;          // and each glClear, as where the driver waits for a buffer
+extern double waited;             // seconds waited so far: processSeconds is clock less these
 extern int viewport[4];           // the last glViewport
 extern std::string stroked;       // characters drawn with the stroke font, in order
 extern bool lit;                  // GL_LIGHTING, as glEnable and glDisable left it
