@@ -230,6 +230,18 @@ const Session wayland{"Wayland", 60, true}; // Weston's outputs on X refresh 60 
 const Session arm64{"Arm64", 0, false, "", "/usr/bin/qemu-aarch64-static", WANDERLINK_ARM64_PROGRAM,
                     60};
 const Session waitingSwap{"WaitingSwap", 0, false, "", "", "", 20, 60};
+const Session shownAt30Hz{"ShownAt30Hz", 0, false, "", "", "", 20, 30};
+const Session twoDisplays{"TwoDisplays", 144, false, "", "", "", 20, 0, false, 60};
+const Session twoDisplaysWaitingSwap{
+    "TwoDisplaysWaitingSwap", 144, false, "", "", "", 20, -1, false, 60};
+const Session twoDisplaysWaitingClear{
+    "TwoDisplaysWaitingClear", 144, false, "", "", "", 20, -1, true, 60};
+
+double Session::shownHz() const
+{
+    const double opensOn = rightHz ? rightHz : refreshHz ? refreshHz : 60;
+    return waitingHz > 0 ? std::min<double>(waitingHz, opensOn) : opensOn;
+}
 
 std::string sessionName(const ::testing::TestParamInfo<Session> &info)
 {
@@ -332,41 +344,62 @@ std::string startXvfb(Xserver &x)
     return display;
 }
 
-// Xorg with its dummy video driver, in one mode of the given refresh rate: 1024 x 768 with
-// 1312 x 800 dots in all, so a dot clock of 1.0496 MHz a hertz. No input devices of its own,
-// no virtual terminal, no configuration but this one.
-std::string startXorg(Xserver &x, int refreshHz)
+// Xorg with its dummy video driver: two displays side by side, each 1024 x 768 in a mode of the
+// given refresh rate, the first at the left. Each mode has 1312 x 800 dots in all, so a dot clock
+// of 1.0496 MHz a hertz, and is named for its rate ("60hz"); the first display takes either. No
+// input devices of its own, no virtual terminal, no configuration but this one.
+std::string startXorg(Xserver &x, int leftHz, int rightHz)
 {
     std::string conf = R"(Section "ServerFlags"
     Option "AutoAddDevices" "false"
     Option "AutoAddGPU" "false"
     Option "DontVTSwitch" "true"
 EndSection
-Section "Monitor"
-    Identifier "monitor"
-    HorizSync 1-1000
-    VertRefresh 1-1000
-    Modeline "mode" CLOCK 1024 1048 1184 1312 768 771 775 800
-EndSection
 Section "Device"
     Identifier "dummy"
     Driver "dummy"
     VideoRam 16384
+    Option "Monitor-DUMMY0" "left"
+    Option "Monitor-DUMMY1" "right"
+EndSection
+Section "Monitor"
+    Identifier "left"
+    HorizSync 1-1000
+    VertRefresh 1-1000
+    Modeline LEFT
+    Modeline RIGHT
+    Option "PreferredMode" LEFTNAME
+EndSection
+Section "Monitor"
+    Identifier "right"
+    HorizSync 1-1000
+    VertRefresh 1-1000
+    Modeline RIGHT
+    Option "PreferredMode" RIGHTNAME
+    Option "Enable" "true"
+    Option "RightOf" "DUMMY0"
 EndSection
 Section "Screen"
     Identifier "screen"
     Device "dummy"
-    Monitor "monitor"
+    Monitor "left"
     DefaultDepth 24
     SubSection "Display"
         Depth 24
-        Modes "mode"
+        Modes LEFTNAME RIGHTNAME
     EndSubSection
 EndSection
 )";
-    char clock[32];
-    std::snprintf(clock, sizeof clock, "%.6f", 1312 * 800 * refreshHz / 1e6);
-    conf.replace(conf.find("CLOCK"), 5, clock);
+    for (const auto &[name, hz] : {std::pair{"LEFT", leftHz}, {"RIGHT", rightHz}}) {
+        char mode[96];
+        std::snprintf(mode, sizeof mode, "\"%dhz\" %.6f 1024 1048 1184 1312 768 771 775 800", hz,
+                      1312 * 800 * hz / 1e6);
+        const std::string quoted = "\"" + std::to_string(hz) + "hz\"";
+        for (size_t at; (at = conf.find(std::string(name) + "NAME")) != std::string::npos;)
+            conf.replace(at, std::strlen(name) + 4, quoted);
+        for (size_t at; (at = conf.find(name)) != std::string::npos;)
+            conf.replace(at, std::strlen(name), mode);
+    }
     std::ofstream(x.scratch + "/xorg.conf") << conf;
     mkdir((x.scratch + "/xorg.conf.d").c_str(), 0700);
     const std::string display =
@@ -451,13 +484,18 @@ Xserver::Xserver(const Session &session)
         if (session.wayland)
             display = startWeston(*this);
         else if (session.refreshHz > 0)
-            display = startXorg(*this, session.refreshHz);
+            display = startXorg(*this, session.refreshHz,
+                                session.rightHz ? session.rightHz : session.refreshHz);
         else
             display = startXvfb(*this);
         if (*session.renderer)
             environment.push_back(std::string("GALLIUM_DRIVER=") + session.renderer);
-        if (session.waitingSwapHz)
-            environment.push_back("PROBE_SWAP_HZ=" + std::to_string(session.waitingSwapHz));
+        if (session.waitingHz)
+            environment.push_back("PROBE_WAIT_HZ=" + (session.waitingHz < 0
+                                                          ? std::string("display")
+                                                          : std::to_string(session.waitingHz)));
+        if (session.waitsInFirstCall)
+            environment.push_back("PROBE_WAIT_IN=clear");
         if (screen.empty())
             screen = display;
         connection = connect(display);
@@ -509,8 +547,10 @@ void InSession::SetUp()
     std::vector<std::string> arguments; // an emulator's: the program to run
     if (*session.emulator)
         arguments.emplace_back(session.program);
+    if (session.rightHz) // on the display to the right
+        arguments.insert(arguments.end(), {"-geometry", "+1200+100"});
     app = std::make_unique<App>(*x, Browser::records, clockSpeed, session.emulator, arguments,
-                                probe || session.waitingSwapHz);
+                                probe || session.waitingHz);
     app->waitForWindow(session.firstFrameSeconds);
 }
 
@@ -963,6 +1003,14 @@ long App::residentKiB()
         if (line.rfind("VmRSS:", 0) == 0)
             return std::stol(line.substr(6));
     return -1;
+}
+
+double App::cpuSeconds()
+{
+    const auto fields = statFields(std::to_string(pid)); // from the state on: utime is 12th
+    return fields.size() > 12 ? static_cast<double>(std::stol(fields[11]) + std::stol(fields[12])) /
+                                    static_cast<double>(sysconf(_SC_CLK_TCK))
+                              : 0;
 }
 
 int App::openFiles()

@@ -84,9 +84,17 @@ struct Session {
     const char *emulator = "";
     const char *program = "";
     double firstFrameSeconds = 20;
-    // A swap that waits as a GPU driver's does, for a display refreshing this often (the
-    // probe's); 0 for the driver's own swap, which waits for nothing in Mesa's software renderers.
-    int waitingSwapHz = 0;
+    // Frames that wait as a GPU driver's do (the probe's), for a display refreshing this often,
+    // or, at -1, for the display the window is on; 0 for the driver's own, which waits for
+    // nothing in Mesa's software renderers. The wait comes in the swap or in the next frame's
+    // first GL call.
+    int waitingHz = 0;
+    bool waitsInFirstCall = false;
+    // A second display, to the right of the first, at this rate: the window opens on it.
+    int rightHz = 0;
+    // The rate frames are to come at, at first: that of the display the window opens on, as
+    // it shows them.
+    double shownHz() const;
 };
 
 // Xvfb: the X server most tests use. Its one mode names no rate, so frames keep to 60 a second.
@@ -99,8 +107,13 @@ extern const Session at75Hz, at50Hz;
 extern const Session wayland;
 // The arm64 package's program under qemu-user, on Xvfb; skipped where none was made.
 extern const Session arm64;
-// Xvfb, with the swap waiting for a display of 60 Hz as on a machine with a GPU.
-extern const Session waitingSwap;
+// Xvfb, with the swap waiting for a display of 60 Hz as on a machine with a GPU; and for one
+// that shows 30 frames a second, though it names no rate, so that the program takes it for 60.
+extern const Session waitingSwap, shownAt30Hz;
+// Xorg with two displays, at 144 Hz and, to its right, at 60 Hz, where the window opens: frames
+// that wait for nothing, frames that wait in the swap for the display the window is on, as a
+// GPU's do, and that wait in the next frame's first GL call.
+extern const Session twoDisplays, twoDisplaysWaitingSwap, twoDisplaysWaitingClear;
 
 std::string sessionName(const ::testing::TestParamInfo<Session> &info);
 void PrintTo(const Session &session, std::ostream *out); // in GoogleTest's messages
@@ -231,8 +244,9 @@ struct App {
     std::vector<std::string> waitForLaunches(size_t count, double seconds);
     std::vector<TimerCall> timerCalls(); // so far, in order; the probe's
     int zombieChildren();
-    long residentKiB(); // from /proc
-    int openFiles();    // descriptors the program holds
+    long residentKiB();  // from /proc
+    int openFiles();     // descriptors the program holds
+    double cpuSeconds(); // the processor time the program has had, all its threads
     bool alive();
 };
 
