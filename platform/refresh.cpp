@@ -51,40 +51,41 @@ int mostOverlapped(const Area *displays, int count, Area window)
 void nextDeadline(Pace &pace, double start, double end, double busy, double period)
 {
     // Where two frames in a row waited for the display, the next is asked for a period after the
-    // second ended, just after a refresh; any other frame's next, a period after that one was
-    // due, so that a late timer is made up. The period is the display's or, where eight frames in
-    // a row asked for on that schedule came more than a sixteenth of it further apart, the mean
-    // time between the last four: the pace the display really shows frames at, kept until a
-    // frame asked for at the display's own period, every four seconds, no longer waits.
+    // second's wait ended, at a refresh (its end, less its time on the processor); any other
+    // frame's next, a period after that one was due, so that a late timer is made up. The period
+    // is the display's or, where eight frames in a row asked for on that schedule came more than
+    // a sixteenth of it further apart, the last four evenly, the mean time between those four:
+    // the pace the display really shows frames at, kept until a frame asked for at the display's
+    // own period, every four seconds, no longer waits.
 
     // Waited: off the processor (in the swap, or in the first GL call, where a driver finds the
-    // frame a buffer) for an eighth of a period, and 2 ms, longer than usual. Usual is the least
-    // of the last 16 to 32 frames, an eighth of a period at most: the window system's round
+    // frame a buffer) for an eighth of a period, and 2 ms, longer than usual. Usual is the mean
+    // of the last 16 frames or so, a sixteenth of a period at most: the window system's round
     // trips, or a frame's whole time where the processor's is not counted.
     const double off = end - start - busy;
-    pace.quickest = pace.counted++ > 0 ? std::min(pace.quickest, off) : off;
-    if (pace.counted == 16) {
-        pace.quickestBefore = pace.quickest;
-        pace.counted = 0;
-    }
-    const double usual = std::clamp(std::min(pace.quickest, pace.quickestBefore), 0.0, period / 8);
+    const double usual = std::clamp(pace.usualOff, 0.0, period / 16);
+    pace.usualOff += (off - pace.usualOff) / 16;
     const bool waited = off - usual > std::max(period / 8, 0.002);
     pace.waitedInARow = waited ? pace.waitedInARow + 1 : 0;
 
-    // The display's pace, from frames asked for on the schedule: a frame asked for after a wait
-    // comes when the wait says. Frames 20 a second or fewer are a stall, not a display.
+    // The display's pace, from frames asked for on the schedule (one asked for after a wait
+    // comes when the wait says), the last four of eight as evenly apart as a display shows them
+    // (a slow renderer's, late for their own drawing, come unevenly). Frames 20 a second or
+    // fewer are a stall, not a display.
     const double apart = end - pace.lastEnd;
     pace.lastEnd = end;
     if (!pace.followed) {
-        if (apart <= std::max(pace.shownPeriod, period) + period / 16)
+        if (apart <= std::max(pace.shownPeriod, period) + period / 16) {
             pace.longRun = 0;
-        else if (++pace.longRun <= 4)
-            pace.lastFour = 0;
-        else
-            pace.lastFour += apart;
+        } else if (++pace.longRun > 4) { // the last four of the eight
+            const bool first = pace.longRun == 5;
+            pace.lastFour = first ? apart : pace.lastFour + apart;
+            pace.shortest = first ? apart : std::min(pace.shortest, apart);
+            pace.longest = first ? apart : std::max(pace.longest, apart);
+        }
         if (pace.longRun == 8) {
             pace.longRun = 0;
-            if (pace.lastFour / 4 < 1.0 / 20) {
+            if (pace.longest - pace.shortest < period / 16 && pace.lastFour / 4 < 1.0 / 20) {
                 pace.shownPeriod = pace.lastFour / 4;
                 pace.learnt = end;
             }
@@ -101,7 +102,7 @@ void nextDeadline(Pace &pace, double start, double end, double busy, double peri
     pace.followed = pace.waitedInARow >= 2;
     if (pace.followed) {
         pace.waitedInARow = 0;
-        pace.deadline = end + period;
+        pace.deadline = end - busy + period;
         return;
     }
     // More than a period behind (a stall, a slow frame): start again from now.

@@ -25,18 +25,17 @@ int mostOverlapped(const Area *displays, int count, Area window);
 // What the pacing keeps from one frame to the next; all zero at the start. Times in seconds,
 // on a monotonic clock.
 struct Pace {
-    double deadline;       // when the next frame is to be asked for
-    double lastEnd;        // when the last frame ended
-    double shownPeriod;    // the period the display was seen to show frames at; 0 for none
-    double learnt;         // when it was seen, or seen to hold still
-    double lastFour;       // the time between the last four frames of the run below
-    double quickest;       // the least time off the processor of the frames counted below
-    double quickestBefore; // and of the 16 before them
-    int counted;           // frames counted since
-    int longRun;           // frames in a row that came further apart than the period
-    int waitedInARow;      // frames in a row that waited for the display
-    bool followed;         // the last frame was asked for a period after one that waited
-    bool trying;           // the next is asked for at the display's own period again
+    double deadline;          // when the next frame is to be asked for
+    double lastEnd;           // when the last frame ended
+    double usualOff;          // the mean time off the processor of the last 16 frames or so
+    int waitedInARow;         // frames in a row that waited for the display
+    bool followed;            // the last frame was asked for a period after a wait
+    int longRun;              // frames in a row asked for on the schedule that came late
+    double lastFour;          // the time between the last four of them, in all
+    double shortest, longest; // and the least and the most time between two of those
+    double shownPeriod;       // the period the display was seen to show frames at; 0 for none
+    double learnt;            // when it was seen, or seen to hold still
+    bool trying;              // the next frame is asked for at the display's own period again
 };
 
 // Works out pace.deadline after a frame that began at start and ended at end (seconds on a

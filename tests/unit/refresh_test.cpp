@@ -85,10 +85,11 @@ TEST(NextDeadline, KeepsToThePeriodFromThePreviousDeadline)
     // The first frame, with no deadline before it.
     EXPECT_DOUBLE_EQ(deadlineAfter(5000, 0, 0, p), 5000);
     // Waiting an eighth of a period is the window system's copy; longer, twice in a row, the
-    // display's refresh: a period after it, early or late.
+    // display's refresh: a period after it, less the frame's own millisecond, early or late.
     EXPECT_DOUBLE_EQ(deadlineAfter(previous + p / 2, p / 9, previous, p), previous + p);
-    EXPECT_DOUBLE_EQ(deadlineAfter(previous + p / 2, p / 7, previous, p), previous + 1.5 * p);
-    EXPECT_DOUBLE_EQ(deadlineAfter(previous + 1.5 * p, p, previous, p), previous + 2.5 * p);
+    EXPECT_DOUBLE_EQ(deadlineAfter(previous + p / 2, p / 7, previous, p),
+                     previous + 1.5 * p - 0.001);
+    EXPECT_DOUBLE_EQ(deadlineAfter(previous + 1.5 * p, p, previous, p), previous + 2.5 * p - 0.001);
 }
 
 TEST(NextDeadline, LearnsThePaceFramesAreShownAtAndLetsItGo)
@@ -96,18 +97,21 @@ TEST(NextDeadline, LearnsThePaceFramesAreShownAtAndLetsItGo)
     const double p = 1.0 / 60;
     Pace pace = {};
     double end = 1000;
-    auto frameAt = [&](double at) {
+    auto frameAt = [&](double at, double waiting = 0) {
         end = at;
-        nextDeadline(pace, end - 0.001, end, 0.001, p);
+        nextDeadline(pace, end - waiting - 0.001, end, 0.001, p);
     };
-    // Frames 60 ms apart, a stall, or 25 ms apart but one, as a busy machine's might come: no
-    // pace. Eight 25 ms apart: the display's.
-    for (double apart : {0.060, 0.060, 0.060, 0.060, 0.060, 0.060, 0.060, 0.060, 0.060, 0.016,
-                         0.025, 0.025, 0.025, 0.025, 0.016, 0.025, 0.025, 0.025, 0.016})
-        frameAt(end + apart);
+    // Frames unevenly apart, as a slow renderer's come; that waited, 60 ms apart, a stall, or
+    // 25 ms apart but one, as a busy machine's might: no pace. Frames that wait, evenly 25 ms
+    // apart for long enough: the display's.
+    for (int n = 0; n < 12; ++n)
+        frameAt(end + (n % 2 ? 0.022 : 0.028));
+    for (double apart : {0.060, 0.060, 0.060, 0.060, 0.060, 0.060, 0.060, 0.060, 0.060, 0.060,
+                         0.060, 0.060, 0.016, 0.025, 0.025, 0.025, 0.025, 0.016})
+        frameAt(end + apart, 0.008);
     EXPECT_EQ(pace.shownPeriod, 0);
-    for (int n = 0; n < 8; ++n)
-        frameAt(end + 0.025);
+    for (int n = 0; n < 16; ++n) // eight on the schedule, each after one asked for after a wait
+        frameAt(end + 0.025, 0.008);
     EXPECT_NEAR(pace.shownPeriod, 0.025, 1e-9);
     // Frames that come when asked come 25 ms apart. Four seconds on, one is asked for a period
     // after the one before: where it waits, 25 ms it stays, and where it does not, no longer.
