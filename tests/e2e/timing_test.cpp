@@ -35,7 +35,7 @@ TEST_P(Pacing, FramesFollowTheDisplaysRefreshAndMovesKeepTheirPace)
 {
     const Session &session = GetParam();
     FrameCounter counter(*x, app->window);
-    sleepFor(1); // at rest
+    sleepFor(0.5); // at rest
     // Whatever timers the program armed before any press are not the move's.
     std::vector<std::string> frameTimers;
     for (const auto &call : app->timerCalls())
@@ -66,8 +66,8 @@ TEST_P(Pacing, FramesFollowTheDisplaysRefreshAndMovesKeepTheirPace)
     app->moveTo(100, 300);
     for (int chains = 1; chains <= 3; ++chains) {
         app->xdotool({"click", "1"});
-        sleepFor(0.5); // the press has come
-        const Measured m = measure(2.5);
+        sleepFor(0.4); // the press has come
+        const Measured m = measure(2.2);
         expectRate(m, session.shownHz(), chains, "after_" + std::to_string(chains) + "_presses");
         if (chains == 3) {
             RecordProperty("core_share", std::to_string(m.coreShare));
