@@ -55,8 +55,8 @@ void nextDeadline(Pace &pace, double start, double end, double busy, double peri
     // frame's next, a period after that one was due, so that a late timer is made up. The period
     // is the display's or, where eight frames in a row asked for on that schedule came more than
     // a sixteenth of it further apart, the last four evenly, the mean time between those four:
-    // the pace the display really shows frames at, kept until a frame asked for at the display's
-    // own period, every four seconds, no longer waits.
+    // the pace the display really shows frames at, kept until two frames asked for at the
+    // display's own period, every four seconds, no longer wait.
 
     // Waited: off the processor (in the swap, or in the first GL call, where a driver finds the
     // frame a buffer) for an eighth of a period, and 2 ms, longer than usual. Usual is the mean
@@ -91,12 +91,17 @@ void nextDeadline(Pace &pace, double start, double end, double busy, double peri
             }
         }
     }
-    if (pace.trying && waited) // the frame asked for at the display's own period
+    // Two frames asked for at the display's own period: where the display's queue has room for
+    // one, the second waits.
+    if (pace.trying > 0 && waited) {
         pace.learnt = end;
-    else if (pace.trying)
+        pace.trying = 0;
+    } else if (pace.trying > 0 && --pace.trying == 0) {
         pace.shownPeriod = 0;
-    pace.trying = pace.shownPeriod > 0 && !(end - pace.learnt < 4);
-    if (!pace.trying)
+    } else if (pace.shownPeriod > 0 && !(end - pace.learnt < 4)) {
+        pace.trying = 2;
+    }
+    if (pace.trying == 0)
         period = std::max(period, pace.shownPeriod);
 
     pace.followed = pace.waitedInARow >= 2;

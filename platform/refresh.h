@@ -35,7 +35,7 @@ struct Pace {
     double shortest, longest; // and the least and the most time between two of those
     double shownPeriod;       // the period the display was seen to show frames at; 0 for none
     double learnt;            // when it was seen, or seen to hold still
-    bool trying;              // the next frame is asked for at the display's own period again
+    int trying;               // frames still to be asked for at the display's own period again
 };
 
 // Works out pace.deadline after a frame that began at start and ended at end (seconds on a
