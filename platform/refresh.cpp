@@ -93,11 +93,12 @@ void nextDeadline(Pace &pace, double start, double end, double busy, double peri
     }
     // Two frames asked for at the display's own period: where the display's queue has room for
     // one, the second waits.
-    if (pace.trying > 0 && waited) {
-        pace.learnt = end;
-        pace.trying = 0;
-    } else if (pace.trying > 0 && --pace.trying == 0) {
-        pace.shownPeriod = 0;
+    if (pace.trying > 0) {
+        pace.trying = waited ? 0 : pace.trying - 1;
+        if (waited)
+            pace.learnt = end;
+        else if (pace.trying == 0)
+            pace.shownPeriod = 0;
     } else if (pace.shownPeriod > 0 && !(end - pace.learnt < 4)) {
         pace.trying = 2;
     }

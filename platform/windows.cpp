@@ -32,7 +32,7 @@ double windowRefreshRate()
     if (!window || !GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor))
         return 0;
     // Its exact rate, 59.94 Hz and not 59, from the active display path whose source it is.
-    enum { most = 16 };
+    constexpr int most = 16;
     DISPLAYCONFIG_PATH_INFO paths[most];
     DISPLAYCONFIG_MODE_INFO modes[2 * most];
     UINT32 pathCount = most, modeCount = 2 * most;

@@ -80,7 +80,7 @@ double windowRefreshRate()
                                      : XRRGetScreenResources(display, root);
     if (!screen)
         return 0;
-    enum { most = 32 };
+    constexpr int most = 32;
     Area areas[most];
     double rates[most];
     int count = 0;
