@@ -2,11 +2,11 @@
 // refresh where the driver honours it; where the swap does not wait, a GLUT timer asks for each
 // frame at the refresh rate the window system names for that display, so no core spins and the
 // browser opens no faster than every 801 refreshes. Where the driver does wait, in the swap or
-// in the next frame's first GL call, the timer asks for frames no faster than the display shows
-// them, so that it does not wait again. Either way the program never sleeps in a callback:
-// GLUT's loop sleeps until the earliest of the frame's timer, the move ticks and the next
-// input, so the ticks keep their 20 ms and input is served as it comes. The platform's part is
-// in platform.h.
+// in the next frame's first GL call, the timer asks for frames at the pace the display shows
+// them, a little sooner, so that they wait for it only briefly. Either way the program never
+// sleeps in a callback: GLUT's loop sleeps until the earliest of the frame's timer, the move
+// ticks and the next input, so the ticks keep their 20 ms and input is served as it comes. The
+// platform's part is in platform.h.
 #include "platform/pacing.h"
 
 #include "app/gl.h"

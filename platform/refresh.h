@@ -25,17 +25,12 @@ int mostOverlapped(const Area *displays, int count, Area window);
 // What the pacing keeps from one frame to the next; all zero at the start. Times in seconds,
 // on a monotonic clock.
 struct Pace {
-    double deadline;          // when the next frame is to be asked for
-    double lastEnd;           // when the last frame ended
-    double usualOff;          // the mean time off the processor of the last 16 frames or so
-    int waitedInARow;         // frames in a row that waited for the display
-    bool followed;            // the last frame was asked for a period after a wait
-    int longRun;              // frames in a row asked for on the schedule that came late
-    double lastFour;          // the time between the last four of them, in all
-    double shortest, longest; // and the least and the most time between two of those
-    double shownPeriod;       // the period the display was seen to show frames at; 0 for none
-    double learnt;            // when it was seen, or seen to hold still
-    int trying;               // frames still to be asked for at the display's own period again
+    double deadline; // when the next frame is to be asked for
+    double released; // when the last frame went to the display: when it was due, or its wait ended
+    double usualOff; // a frame's time off the processor where it does not wait: round trips
+    double gaps[5];  // the times between the last frames' releases, 0 where none yet
+    int next;        // where in gaps the next goes
+    double lastWait; // how long the last frame waited for the display; 0 where it did not
 };
 
 // Works out pace.deadline after a frame that began at start and ended at end (seconds on a

@@ -213,18 +213,22 @@ TEST_F(Frames, FollowTheDisplayWhereTheDriverMakesThemWait)
     seam::frame();
     seam::swapWait = 0.002; // as long as a window system's copy: the next comes on time
     seam::frame();
-    EXPECT_EQ(seam::timers.back().millis, 15u); // 2 periods on, less 19 ms
+    EXPECT_EQ(seam::timers.back().millis, 15u); // a period on, less 2 ms
     // A GPU driver's wait for the refresh, in the swap or in the next frame's first GL call:
-    // after the second in a row, the next frame a period after it.
+    // the next frame a period and an eighth after it (less what the frame's timer, in whole
+    // milliseconds, came late). The same wait in every frame, though, is the window system's
+    // own: within two seconds, frames keep to the period again.
     for (double *wait : {&seam::swapWait, &seam::clearWait}) {
         seam::swapWait = seam::clearWait = 0;
-        seam::clock += 3; // what was learnt is let go
-        seam::frame();
-        *wait = 0.010;
-        for (unsigned millis : {7u, 17u}) {
+        for (int n = 0; n < 120; ++n) // what was learnt is let go
             seam::frame();
-            EXPECT_EQ(seam::timers.back().millis, millis);
-        }
+        *wait = 0.010;
+        seam::frame();
+        EXPECT_NEAR(seam::timers.back().millis, 19, 1);
+        const double since = seam::clock;
+        while (seam::timers.back().millis > 7u && seam::clock - since < 2)
+            seam::frame();
+        EXPECT_LE(seam::timers.back().millis, 7u); // a period on, less the 10 ms
     }
 }
 
