@@ -18,7 +18,8 @@ using namespace e2e;
 // The swap waits for no display here but where the session's probe makes frames wait, so the
 // program's own pacing is what is measured. Meanwhile each left press adds a timer chain that
 // ticks every 20 ms, and a move lasts 250 ticks: 5 s, then 2.5 and 1.7 s, whatever the display,
-// as the frames' waiting holds no tick back, and with the program at a quarter of a core at most.
+// as the frames' waiting holds no tick back, nor holds any half second a tenth slower, and with
+// the program at a quarter of a core at most.
 // Ticks are counted from outside, by the probe, as the calls that arm the timer whose callback
 // first comes with a press. With two displays, the window moves to the faster, and that is then
 // switched to the other's rate: each is followed within 2 s.
@@ -40,28 +41,38 @@ TEST_P(Pacing, FramesFollowTheDisplaysRefreshAndMovesKeepTheirPace)
     std::vector<std::string> frameTimers;
     for (const auto &call : app->timerCalls())
         frameTimers.push_back(call.callback);
-    // The frames, move ticks and processor time over the coming `seconds`.
+    // The frames, move ticks and processor time over the coming `seconds`, and the ticks of the
+    // fewest and the most in a half second of it.
     struct Measured {
-        double framesPerSecond, ticksPer20Ms, coreShare;
+        double framesPerSecond, ticksPer20Ms, coreShare, leastPer20Ms, mostPer20Ms;
     };
     auto measure = [&](double seconds) {
         const long frames = counter.frames();
         const double from = now(), cpu = app->cpuSeconds();
         sleepFor(seconds);
         const double to = now();
-        int ticks = 0;
+        int ticks = 0, halves[8] = {};
         for (const auto &call : app->timerCalls())
-            ticks += call.seconds >= from && call.seconds < to &&
-                     std::find(frameTimers.begin(), frameTimers.end(), call.callback) ==
-                         frameTimers.end();
+            if (call.seconds >= from && call.seconds < to &&
+                std::find(frameTimers.begin(), frameTimers.end(), call.callback) ==
+                    frameTimers.end()) {
+                ++ticks;
+                ++halves[static_cast<int>((call.seconds - from) * 2)];
+            }
+        const auto [least, most] = std::minmax_element(halves, halves + int(seconds * 2));
         return Measured{static_cast<double>(counter.frames() - frames) / (to - from),
-                        ticks * 0.020 / (to - from), (app->cpuSeconds() - cpu) / (to - from)};
+                        ticks * 0.020 / (to - from), (app->cpuSeconds() - cpu) / (to - from),
+                        *least * 0.020 / 0.5, *most * 0.020 / 0.5};
     };
     auto expectRate = [&](const Measured &m, double hz, int chains, const std::string &when) {
         RecordProperty("frames_per_second_" + when, std::to_string(m.framesPerSecond));
         RecordProperty("ticks_per_20_ms_" + when, std::to_string(m.ticksPer20Ms));
+        RecordProperty("least_in_a_half_second_" + when, std::to_string(m.leastPer20Ms));
         EXPECT_NEAR(m.framesPerSecond, hz, hz * 0.07) << when;
         EXPECT_NEAR(m.ticksPer20Ms, chains, chains * 0.07) << when;
+        // Steady: no half second slower or faster by a tenth.
+        EXPECT_GE(m.leastPer20Ms, chains * 0.9) << when;
+        EXPECT_LE(m.mostPer20Ms, chains * 1.1) << when;
     };
     app->moveTo(100, 300);
     for (int chains = 1; chains <= 3; ++chains) {
