@@ -58,12 +58,13 @@ void nextDeadline(Pace &pace, double start, double end, double busy, double peri
     // wait ended), and never shorter than the display's.
 
     // Waited: off the processor (in the swap, or in the first GL call, where a driver finds the
-    // frame a buffer) an eighth of a period, and 2 ms, longer than usual; on Xvfb and Weston 99
-    // frames in 100 that do not wait are within 1.5 ms of usual, a core kept busy beside them or
-    // not. Usual falls to any frame's, and rises an eighth of the way only on a frame asked after
-    // a wait, which cannot have waited for a display whose pace is known: so it follows
-    // the window system's round trips, and on Windows, which counts the processor's time too
-    // coarsely, the frame's own time (1 ms under Wine), but never a display's waits.
+    // frame a buffer) an eighth of a period, and 2 ms, longer than usual: on Xvfb and Weston,
+    // with a core kept busy beside them or not, 99 frames in 100 that do not wait are within
+    // 1.5 ms of usual. Usual falls to any frame's, but not below 0 (llvmpipe's threads can have
+    // more of the processor than the frame had time), and rises an eighth of the way only on a
+    // frame asked after a wait, which cannot have waited for a display whose pace is known: so
+    // it follows the window system's round trips and, on Windows, which counts the processor's
+    // time too coarsely, the frame's own (1 ms under Wine), but never a display's waits.
     const double wait = end - start - busy - pace.usualOff;
     if (wait < 0 || pace.lastWait > 0)
         pace.usualOff = std::max(0.0, pace.usualOff + (wait < 0 ? wait : wait / 8));
@@ -78,7 +79,7 @@ void nextDeadline(Pace &pace, double start, double end, double busy, double peri
     const double released = due + pace.lastWait;
     const double gap = released - pace.released;
     pace.released = released;
-    constexpr int kept = std::extent_v<decltype(Pace::gaps)>;
+    constexpr int kept = static_cast<int>(std::extent_v<decltype(Pace::gaps)>);
     if (gap > 0 && gap < 1.0 / 20) {
         pace.gaps[pace.next] = gap;
         pace.next = (pace.next + 1) % kept;

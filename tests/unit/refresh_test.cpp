@@ -146,24 +146,18 @@ struct Shown {
 
 enum Where { inSwap, inFirstCall };
 
-struct Machine {
-    int queued;
-    Where where;
-    double drawSeconds, swapSeconds = 0.0003;
-    bool busyCounted = true;
-    unsigned seed = 0;
-};
-
-Shown show(double period, double displayPeriod, const Machine &m, double laterPeriod = 0)
+Shown show(double period, double displayPeriod, int queued, Where where, double drawSeconds,
+           double swapSeconds = 0.0003, bool busyCounted = true, unsigned seed = 0,
+           double laterPeriod = 0)
 {
     const double seconds = 20, settled = laterPeriod ? 11 : 2; // where the measures start
     double t = 0, held = 0, from = 0, heldFrom = 0, nextRefresh = displayPeriod, tick = 0.02;
     Pace pace = {};
     long frames = 0, framesFrom = 0, refreshes = 0, repeats = 0, refreshesFrom = 0, repeatsFrom = 0;
     int waiting = 0, ticks[41] = {};
-    std::mt19937 random(m.seed);
+    std::mt19937 random(seed);
     auto chance = [&](double lo, double hi) {
-        return m.seed ? std::uniform_real_distribution<double>(lo, hi)(random) : (lo + hi) / 2;
+        return seed ? std::uniform_real_distribution<double>(lo, hi)(random) : (lo + hi) / 2;
     };
     auto refreshUntil = [&](double until) {
         for (; nextRefresh <= until; ++refreshes) {
@@ -175,7 +169,7 @@ Shown show(double period, double displayPeriod, const Machine &m, double laterPe
     auto waitForABuffer = [&] {
         refreshUntil(t);
         const double before = t;
-        while (m.queued > 0 && waiting >= m.queued)
+        while (queued > 0 && waiting >= queued)
             refreshUntil(t = nextRefresh);
         held += t - before;
     };
@@ -184,24 +178,24 @@ Shown show(double period, double displayPeriod, const Machine &m, double laterPe
             from = t, heldFrom = held, framesFrom = frames, refreshesFrom = refreshes,
             repeatsFrom = repeats;
         }
-        const double start = t, draw = m.drawSeconds * chance(0.5, 1.5),
-                     swap = m.swapSeconds * chance(0.5, 1.5);
+        const double start = t, draw = drawSeconds * chance(0.5, 1.5),
+                     swap = swapSeconds * chance(0.5, 1.5);
         for (; tick < start; tick += 0.02)
             ++ticks[static_cast<int>(tick * 2)];
-        if (m.where == inFirstCall)
+        if (where == inFirstCall)
             waitForABuffer();
         t += draw;
-        if (m.where == inSwap)
+        if (where == inSwap)
             waitForABuffer();
         ++waiting;
         t += swap + (chance(0, 1) > 0.99 ? 0.008 : 0);
         const double threads = chance(0, 1) > 0.98 ? 0.003 : 0;
-        nextDeadline(pace, start, t, m.busyCounted ? draw + swap + threads : 0, period);
+        nextDeadline(pace, start, t, busyCounted ? draw + swap + threads : 0, period);
         if (tick < t) { // held back
             ++ticks[static_cast<int>(t * 2)];
             tick = t + 0.02;
         }
-        const double late = !m.seed ? 0.0002 : chance(0, 1) < 0.01 ? 0.015 : chance(0, 0.004);
+        const double late = !seed ? 0.0002 : chance(0, 1) < 0.01 ? 0.015 : chance(0, 0.004);
         t += timerMillis(pace.deadline, t) / 1000.0 + late;
     }
     // Of the ticks, not the last half second's, which the run ends in.
@@ -235,7 +229,7 @@ TEST(NextDeadline, KeepsToADisplayThatMakesFramesWaitWithoutHoldingTheLoop)
                         if (seed > 0 && draw > 0.05) // the ticks wait on long frames, paced or not
                             continue;
                         const Shown shown =
-                            show(1 / read, 1 / hz, {queued, where, draw / hz, 0.0003, true, seed});
+                            show(1 / read, 1 / hz, queued, where, draw / hz, 0.0003, true, seed);
                         const std::string what =
                             "seed " + std::to_string(seed) + ", " + std::to_string(queued) +
                             " queued, " + (where ? "first call, " : "swap, ") + std::to_string(hz) +
@@ -265,7 +259,7 @@ TEST(NextDeadline, FollowsADisplayThatShowsFramesFasterAgain)
 {
     // 30 frames a second, where 60 are named, and from 10 s on 60: from a second later, 60.
     for (unsigned seed = 1; seed <= 20; ++seed)
-        EXPECT_NEAR(show(1.0 / 60, 1.0 / 30, {2, inSwap, 0.0017, 0.0003, true, seed}, 1.0 / 60)
+        EXPECT_NEAR(show(1.0 / 60, 1.0 / 30, 2, inSwap, 0.0017, 0.0003, true, seed, 1.0 / 60)
                         .framesPerSecond,
                     60, 1.2)
             << "seed " << seed;
@@ -286,9 +280,9 @@ TEST(NextDeadline, KeepsTheRateWhereASoftwareRenderersSwapsTakeLong)
                                          {0.125 / hz, false},
                                          {0.5 / hz, false}})
                 if (seed == 0 || swap < 0.5 / hz) {
-                    EXPECT_NEAR(show(1 / hz, 1 / hz, {0, inSwap, 0.001, swap, counted, seed})
-                                    .framesPerSecond,
-                                hz, hz * (seed ? 0.07 : 0.02))
+                    EXPECT_NEAR(
+                        show(1 / hz, 1 / hz, 0, inSwap, 0.001, swap, counted, seed).framesPerSecond,
+                        hz, hz * (seed ? 0.07 : 0.02))
                         << "seed " << seed << ", " << hz << " Hz, " << swap
                         << (counted ? "" : ", the processor's time not counted");
                 }
