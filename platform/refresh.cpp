@@ -72,11 +72,12 @@ void nextDeadline(Pace &pace, double start, double end, double busy, double peri
     pace.lastWait = waited ? wait : 0;
 
     // Released when it was due, so that a timer's lateness is no display's pace; where it waited,
-    // that much later. Gaps of 50 ms or more are a stall, not a display. The median of five
-    // shrugs off two odd gaps (a slow round trip, a timer late by a period) and needs three to
-    // learn a slower display: under a tenth of a second at 30 frames a second.
+    // that much later, or, where it began more than a period after it was due (the first frame,
+    // or one after a stall), that much after it began. Gaps of 50 ms or more are a stall.
+    // The median of five shrugs off two odd gaps (a slow round trip, a timer late by a period)
+    // and needs three to learn a slower display: under a tenth of a second at 30 frames a second.
     const double due = pace.deadline;
-    const double released = due + pace.lastWait;
+    const double released = (waited && start - due > period ? start : due) + pace.lastWait;
     const double gap = released - pace.released;
     pace.released = released;
     constexpr int kept = static_cast<int>(std::extent_v<decltype(Pace::gaps)>);

@@ -90,6 +90,8 @@ TEST(NextDeadline, KeepsToThePeriodFromThePreviousDeadline)
     EXPECT_DOUBLE_EQ(deadlineAfter(previous + p / 2, p / 7, previous, p),
                      previous + p / 7 + 9 * p / 8);
     EXPECT_DOUBLE_EQ(deadlineAfter(previous + 1.5 * p, p, previous, p), previous + 17 * p / 8);
+    // The first frame too, with no deadline before it: from its own wait.
+    EXPECT_DOUBLE_EQ(deadlineAfter(5000, p, 0, p), 5000 - 0.001 + 9 * p / 8);
 }
 
 TEST(NextDeadline, LearnsNoPaceFromAStall)
