@@ -7,7 +7,6 @@
 #include <cmath>
 #include <limits>
 #include <random>
-#include <string>
 
 TEST(FramePeriod, IsTheRatesOr60WhereThereIsNoPlausibleOne)
 {
@@ -230,29 +229,27 @@ TEST(NextDeadline, KeepsToADisplayThatMakesFramesWaitWithoutHoldingTheLoop)
                                             {144.0, 144.0}}) {
                         if (seed > 0 && draw > 0.05) // the ticks wait on long frames, paced or not
                             continue;
+                        SCOPED_TRACE(testing::Message()
+                                     << "seed " << seed << ", " << queued << " queued, "
+                                     << (where ? "first call, " : "swap, ") << hz << " Hz read as "
+                                     << read << ", drawn in " << draw << " of a refresh");
                         const Shown shown =
                             show(1 / read, 1 / hz, queued, where, draw / hz, 0.0003, true, seed);
-                        const std::string what =
-                            "seed " + std::to_string(seed) + ", " + std::to_string(queued) +
-                            " queued, " + (where ? "first call, " : "swap, ") + std::to_string(hz) +
-                            " Hz read as " + std::to_string(read) + ", drawn in " +
-                            std::to_string(draw) + " of a refresh";
                         // Frames at the display's rate, where it is no faster than the rate
                         // read, but those a late timer loses. The loop waits for it never where
                         // the rate is right on a quiet machine, and otherwise a little: frames
                         // asked for a little early, to find a display grown faster, wait a few
                         // milliseconds now and then. A move's pace holds every half second.
                         EXPECT_NEAR(shown.framesPerSecond, std::min(hz, read),
-                                    (seed ? 0.07 : 0.01) * hz)
-                            << what;
-                        EXPECT_LT(shown.heldShare, 0.12) << what;
+                                    (seed ? 0.07 : 0.01) * hz);
+                        EXPECT_LT(shown.heldShare, 0.12);
                         if (hz == read && seed == 0) {
-                            EXPECT_EQ(shown.heldShare, 0) << what;
-                            EXPECT_EQ(shown.repeatShare, 0) << what;
+                            EXPECT_EQ(shown.heldShare, 0);
+                            EXPECT_EQ(shown.repeatShare, 0);
                         }
                         if (draw == 0.05) {
-                            EXPECT_GE(shown.firstTicks, 0.8) << what;
-                            EXPECT_GE(shown.worstTicks, 0.9) << what;
+                            EXPECT_GE(shown.firstTicks, 0.8);
+                            EXPECT_GE(shown.worstTicks, 0.9);
                         }
                     }
 }
