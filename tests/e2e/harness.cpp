@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -882,10 +883,21 @@ FrameCounter::FrameCounter(Xserver &x, unsigned long window)
     connection = d;
     damage = XDamageCreate(d, window, XDamageReportRawRectangles);
     XSync(d, False);
+    watch = std::thread([this] {
+        for (double before = now(); watching; before = now()) {
+            sleepFor(0.001);
+            if (now() - before > 0.021) {
+                const std::lock_guard<std::mutex> hold(stillsLock);
+                stills.emplace_back(before + 0.001, now());
+            }
+        }
+    });
 }
 
 FrameCounter::~FrameCounter()
 {
+    watching = false;
+    watch.join();
     XCloseDisplay(static_cast<Display *>(connection)); // the damage object goes with it
 }
 
@@ -899,8 +911,16 @@ void FrameCounter::read()
         const auto &damaged = reinterpret_cast<XDamageNotifyEvent &>(event);
         if (event.type != eventBase + XDamageNotify || damaged.more)
             continue; // only the last rectangle of one drawing
-        if (count++ > 0)
-            longest = std::max(longest, static_cast<long>(damaged.timestamp - last));
+        // The server's clock is the monotonic one, in milliseconds, wrapping at 32 bits.
+        const double at = now();
+        const auto atMs = static_cast<std::uint32_t>(static_cast<std::uint64_t>(at * 1000));
+        auto seconds = [&](unsigned long serverMs) {
+            return at - static_cast<std::uint32_t>(atMs - serverMs) / 1000.0;
+        };
+        if (count++ > 0) {
+            const double still = stillSeconds(seconds(last), seconds(damaged.timestamp));
+            longest = std::max(longest, std::lround((damaged.timestamp - last) - still * 1000));
+        }
         last = damaged.timestamp;
     }
 }
@@ -915,6 +935,15 @@ long FrameCounter::longestGapMillis()
 {
     read();
     return longest;
+}
+
+double FrameCounter::stillSeconds(double from, double to)
+{
+    const std::lock_guard<std::mutex> hold(stillsLock);
+    double still = 0;
+    for (const auto &[stopped, went] : stills)
+        still += std::max(0.0, std::min(went, to) - std::max(stopped, from));
+    return still;
 }
 
 bool App::keepsDrawing()
