@@ -1,6 +1,9 @@
 // Test harness for the whole program under a private Xvfb.
 #include "harness.h"
 
+#include "app/scene.h"
+#include "wander/wander.h"
+
 #include <gtest/gtest.h>
 
 #include <X11/Xatom.h>
@@ -604,7 +607,7 @@ App::App(Xserver &server, Browser browser, int clockSpeed, const std::string &bi
     std::string preload;
     if (probe) {
         preload = PROBE_LIBRARY;
-        settings.push_back("PROBE_TIMER_LOG=" + dir + "/timers");
+        settings.push_back("PROBE_SPHERE_LOG=" + dir + "/sphere");
     }
     if (clockSpeed > 1) {
         const char *sanitizer = std::getenv("ASAN_OPTIONS");
@@ -619,6 +622,7 @@ App::App(Xserver &server, Browser browser, int clockSpeed, const std::string &bi
         settings.push_back("LD_PRELOAD=" + preload);
     auto env = environmentWith(settings);
     auto envp = pointers(env);
+    startedAt = static_cast<long>(::time(nullptr));
     const int failed = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
@@ -1012,17 +1016,107 @@ std::vector<std::string> App::waitForLaunches(size_t count, double seconds)
     return lines;
 }
 
-std::vector<TimerCall> App::timerCalls()
+namespace
 {
-    std::vector<TimerCall> calls;
-    std::ifstream log(dir + "/timers");
-    TimerCall call;
-    for (std::string line; std::getline(log, line);) {
-        std::istringstream fields(line);
-        if (fields >> call.seconds >> call.callback)
-            calls.push_back(call);
+
+bool same(const Position &a, const Position &b)
+{
+    return a.x == b.x && a.y == b.y && a.z == b.z;
+}
+
+Position along(int progress, const Position &a, const Position &b)
+{
+    const auto at = static_cast<float>(progress);
+    return {mapRange(at, 0, 5000, a.x, b.x), mapRange(at, 0, 5000, a.y, b.y),
+            mapRange(at, 0, 5000, a.z, b.z)};
+}
+
+// The progress, a whole number of 20 ms ticks from `least` to 4980, at which the move from a
+// to b puts the sphere exactly at p; -1 where none does.
+int progressTo(const Position &p, const Position &a, const Position &b, int least)
+{
+    const float span[] = {b.x - a.x, b.y - a.y, b.z - a.z},
+                off[] = {p.x - a.x, p.y - a.y, p.z - a.z};
+    int axis = 0;
+    for (int i = 1; i < 3; ++i)
+        axis = std::abs(span[i]) > std::abs(span[axis]) ? i : axis;
+    if (span[axis] == 0)
+        return same(p, a) ? least : -1;
+    const int guess = static_cast<int>(std::lround(off[axis] / span[axis] * 250)) * 20;
+    for (int e = std::max(guess - 20, least); e <= std::min(guess + 20, 4980); e += 20)
+        if (same(along(e, a, b), p))
+            return e;
+    return -1;
+}
+
+} // namespace
+
+std::vector<Sighting> App::sightings()
+{
+    std::vector<Sighting> seen;
+    std::ifstream log(dir + "/sphere");
+    Sighting s = {};
+    for (std::string line; std::getline(log, line);)
+        if (std::istringstream(line) >> s.seconds >> s.x >> s.y >> s.z)
+            seen.push_back(s);
+    // The targets the seed draws, three draws each, taken in turn by the presses and by each
+    // move as it ends. The seed is the calendar's second as the program began; the first target
+    // is the one the first sighting away from the resting point is on the way to.
+    const Position rest = {3, 3, 3};
+    std::vector<Position> targets;
+    auto target = [&](size_t i) {
+        while (targets.size() <= i)
+            targets.push_back(
+                {randomBetween(-13, 13), randomBetween(-13, 13), randomBetween(-13, 13)});
+        return targets[i];
+    };
+    for (const Sighting &first : seen)
+        if (!same({first.x, first.y, first.z}, rest)) {
+            for (long seed = startedAt; seed < startedAt + 60; ++seed) {
+                seedRandom(static_cast<unsigned>(seed));
+                targets.clear();
+                if (progressTo({first.x, first.y, first.z}, rest, target(0), 0) >= 0)
+                    break;
+            }
+            break;
+        }
+    // Each sighting further along the move the last was on (j = 0), or along one that followed
+    // it (j = 1, 2, ...), as each begins where the one before ended, or on the way to the next
+    // target from where a press found the sphere on one of those.
+    Position a = rest, b = rest;
+    int e = 5000; // at rest: the next move begins from here
+    size_t next = 0;
+    long ticks = 0;
+    auto from = [&](size_t j) {
+        return j == 0 ? a : j == 1 ? b : target(next + j - 2);
+    };
+    auto to = [&](size_t j) {
+        return j == 0 ? b : target(next + j - 1);
+    };
+    auto ticksTo = [&](size_t j, int progress) {
+        return j == 0 ? (progress - e) / 20 : (5000 - e) / 20 + 250 * long(j - 1) + progress / 20;
+    };
+    for (Sighting &sighting : seen) {
+        const Position p = {sighting.x, sighting.y, sighting.z};
+        bool found = false;
+        for (size_t j = 0; j < 1000000 && !found; ++j) {
+            const int at = progressTo(p, from(j), to(j), j ? 0 : e);
+            if ((found = at >= 0)) {
+                ticks += ticksTo(j, at);
+                a = from(j), b = to(j), e = at, next += j;
+            }
+            for (int pressed = j ? 0 : e; j < 3 && pressed <= 4980 && !found; pressed += 20) {
+                const Position start = along(pressed, from(j), to(j));
+                const int after = progressTo(p, start, target(next + j), 0);
+                if ((found = after >= 0)) {
+                    ticks += ticksTo(j, pressed) + after / 20;
+                    a = start, b = target(next + j), e = after, next += j + 1;
+                }
+            }
+        }
+        sighting.ticks = found ? ticks : -1;
     }
-    return calls;
+    return seen;
 }
 
 long App::residentKiB()

@@ -216,10 +216,14 @@ struct FrameCounter {
 // Seconds on the monotonic clock, which the probe's log uses too.
 double now();
 
-// A GLUT timer the program armed, as the probe saw it: when, and the callback's address.
-struct TimerCall {
+// Where a frame drew the sphere, as the probe saw it, and the move ticks the program had taken
+// by then: counted from the sphere's progress along the moves its random seed gives; -1 where
+// it was on none (many presses since the last frame), and the counts after it no longer tell
+// the ticks from before.
+struct Sighting {
     double seconds;
-    std::string callback;
+    float x, y, z;
+    long ticks;
 };
 
 // How the stand-in xdg-open behaves when the program starts it.
@@ -229,7 +233,7 @@ enum class Browser { records, missing, notExecutable, fails, hangs };
 // be ended with it. A clock speed above 1 runs the program's clock that many times faster
 // (libfaketime): frames, timers and launches come sooner, and nothing else changes. The binary
 // is the build's own unless another is named, and gets the arguments given. With the probe
-// preloaded, the program's timers are logged (timerCalls), and the swap waits where the
+// preloaded, where each frame draws the sphere is logged (sightings), and the swap waits where the
 // session says so.
 struct App {
     explicit App(Xserver &x, Browser browser = Browser::records, int clockSpeed = 1,
@@ -239,6 +243,7 @@ struct App {
 
     Xserver &x;
     pid_t pid = -1;
+    long startedAt = 0;     // the calendar's seconds as it started: the seed is one a little later
     std::string dir;        // scratch folder: stand-in browser and its log
     int out = -1, err = -1; // the program's standard output and error, non-blocking
     std::string stdoutText, stderrText;
@@ -254,7 +259,7 @@ struct App {
     bool waitForExit(int &status, double seconds);
     std::vector<std::string> launches(); // one "argc:argv[1]" line per browser start
     std::vector<std::string> waitForLaunches(size_t count, double seconds);
-    std::vector<TimerCall> timerCalls(); // so far, in order; the probe's
+    std::vector<Sighting> sightings(); // so far, in order; the probe's
     int zombieChildren();
     long residentKiB();  // from /proc
     int openFiles();     // descriptors the program holds

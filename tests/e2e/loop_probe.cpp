@@ -1,5 +1,6 @@
 // Preloaded into the program by the timing tests (LD_PRELOAD) to see its event loop from
-// outside. It logs every GLUT timer the program arms, with the time, to PROBE_TIMER_LOG. Where
+// outside. It logs where each frame draws the sphere, the first end of the line to the cube's
+// centre, with the time, to PROBE_SPHERE_LOG. Where
 // PROBE_WAIT_HZ is set, frames wait as a GPU driver's do with a swap interval of 1 (Mesa's
 // DRI3, NVIDIA's): a frame goes on while fewer than two wait to be shown, and the display shows
 // one waiting frame at each refresh, that many times a second, or, where it is "display", at the
@@ -113,21 +114,21 @@ const bool waitInClear = std::strcmp(setting("PROBE_WAIT_IN"), "clear") == 0;
 
 } // namespace
 
-extern "C" void glutTimerFunc(unsigned millis, void (*callback)(int), int value)
+extern "C" void glVertex3d(GLdouble x, GLdouble y, GLdouble z)
 {
-    static const auto arm = next<void (*)(unsigned, void (*)(int), int)>("glutTimerFunc");
+    static const auto vertex = next<void (*)(GLdouble, GLdouble, GLdouble)>("glVertex3d");
     static const int log = [] {
-        const char *path = std::getenv("PROBE_TIMER_LOG");
+        const char *path = std::getenv("PROBE_SPHERE_LOG");
         return path ? open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644) : -1;
     }();
-    if (log >= 0) {
+    if (log >= 0 && (x != 0 || y != 0 || z != 0)) { // not the line's other end, the origin
         char line[96];
-        const int length = std::snprintf(line, sizeof line, "%.6f %p %u %d\n", now(),
-                                         reinterpret_cast<void *>(callback), millis, value);
+        const int length =
+            std::snprintf(line, sizeof line, "%.6f %.9g %.9g %.9g\n", now(), x, y, z);
         if (write(log, line, static_cast<size_t>(length)) != length)
             std::abort(); // a test must not judge a log with lines missing
     }
-    arm(millis, callback, value);
+    vertex(x, y, z);
 }
 
 extern "C" void glClear(GLbitfield mask)

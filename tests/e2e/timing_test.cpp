@@ -7,10 +7,75 @@
 
 #include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <string>
 #include <vector>
 
 using namespace e2e;
+
+namespace
+{
+
+// The frames, move ticks and processor time over the coming `seconds`, the share of it the
+// machine ran, and the ticks of the fewest in a half second and of the most. Ticks are counted
+// from the sphere's progress between the last frames before two times, over the time between
+// those frames.
+struct Measured {
+    double framesPerSecond, ticksPer20Ms, coreShare, ran, leastPer20Ms, mostPer20Ms;
+};
+
+Measured measure(App &app, FrameCounter &counter, double seconds)
+{
+    const long frames = counter.frames();
+    const double from = now(), cpu = app.cpuSeconds();
+    sleepFor(seconds);
+    const double to = now();
+    const long shown = counter.frames() - frames; // before the slower looks below
+    const double used = app.cpuSeconds() - cpu;
+    const std::vector<Sighting> seen = app.sightings();
+    auto pace = [&](double start, double end) {
+        auto last = [&](double t) {
+            return *std::prev(std::upper_bound(seen.begin(), seen.end(), t, [](double at, auto &s) {
+                return at < s.seconds;
+            }));
+        };
+        const Sighting first = last(start), final = last(end);
+        EXPECT_EQ(0, std::count_if(seen.begin(), seen.end(),
+                                   [&](const Sighting &s) {
+                                       return s.seconds >= first.seconds &&
+                                              s.seconds <= final.seconds && s.ticks < 0;
+                                   }))
+            << "frames showed the sphere on no move the seed gives";
+        return double(final.ticks - first.ticks) * 0.020 / (final.seconds - first.seconds);
+    };
+    double least = 1e9, most = 0;
+    for (double at = from; at + 0.5 <= to; at += 0.5) {
+        const double half = pace(at, at + 0.5);
+        least = std::min(least, half);
+        most = std::max(most, half);
+    }
+    const double span = to - from, ran = 1 - counter.stillSeconds(from, to) / span;
+    return Measured{shown / span, pace(from, to), used / span, ran, least, most};
+}
+
+void expectRate(const Measured &m, double hz, int chains, const std::string &when)
+{
+    ::testing::Test::RecordProperty("frames_per_second_" + when, std::to_string(m.framesPerSecond));
+    ::testing::Test::RecordProperty("ticks_per_20_ms_" + when, std::to_string(m.ticksPer20Ms));
+    ::testing::Test::RecordProperty("least_in_a_half_second_" + when,
+                                    std::to_string(m.leastPer20Ms));
+    // Too slow is judged in the time the machine ran (a stall of the program's alone is not
+    // taken out of it); too fast, in all of it, as this test may have stood still alone.
+    EXPECT_GE(m.framesPerSecond / m.ran, hz * 0.93) << when;
+    EXPECT_LE(m.framesPerSecond, hz * 1.07) << when;
+    EXPECT_GE(m.ticksPer20Ms / m.ran, chains * 0.93) << when;
+    EXPECT_LE(m.ticksPer20Ms, chains * 1.07) << when;
+    // Steady: no half second slower or faster by a tenth.
+    EXPECT_GE(m.leastPer20Ms, chains * 0.9) << when;
+    EXPECT_LE(m.mostPer20Ms, chains * 1.1) << when;
+}
+
+} // namespace
 
 // Frames keep to the display the window is on: at its mode's rate where it names one, at 60 a
 // second where it does not (Xvfb), and, where the driver makes frames wait for a display that
@@ -19,10 +84,8 @@ using namespace e2e;
 // program's own pacing is what is measured. Meanwhile each left press adds a timer chain that
 // ticks every 20 ms, and a move lasts 250 ticks: 5 s, then 2.5 and 1.7 s, whatever the display,
 // as the frames' waiting holds no tick back, nor holds any half second a tenth slower, and with
-// the program at a quarter of a core at most.
-// Ticks are counted from outside, by the probe, as the calls that arm the timer whose callback
-// first comes with a press. With two displays, the window moves to the faster, and that is then
-// switched to the other's rate: each is followed within 2 s.
+// the program at a quarter of a core at most. With two displays, the window moves to the
+// faster, and that is then switched to the other's rate: each is followed within 2 s.
 class Pacing : public InSession
 {
   protected:
@@ -37,59 +100,11 @@ TEST_P(Pacing, FramesFollowTheDisplaysRefreshAndMovesKeepTheirPace)
     const Session &session = GetParam();
     FrameCounter counter(*x, app->window);
     sleepFor(0.5); // at rest
-    // Whatever timers the program armed before any press are not the move's.
-    std::vector<std::string> frameTimers;
-    for (const auto &call : app->timerCalls())
-        frameTimers.push_back(call.callback);
-    // The frames, move ticks and processor time over the coming `seconds`, the share of it the
-    // machine ran, and the ticks of the fewest in a half second, in the time the machine ran,
-    // and of the most.
-    struct Measured {
-        double framesPerSecond, ticksPer20Ms, coreShare, ran, leastPer20Ms, mostPer20Ms;
-    };
-    auto measure = [&](double seconds) {
-        const long frames = counter.frames();
-        const double from = now(), cpu = app->cpuSeconds();
-        sleepFor(seconds);
-        const double to = now();
-        const long shown = counter.frames() - frames; // before the slower looks below
-        const double used = app->cpuSeconds() - cpu;
-        int ticks = 0, halves[8] = {};
-        for (const auto &call : app->timerCalls())
-            if (call.seconds >= from && call.seconds < to &&
-                std::find(frameTimers.begin(), frameTimers.end(), call.callback) ==
-                    frameTimers.end()) {
-                ++ticks;
-                ++halves[static_cast<int>((call.seconds - from) * 2)];
-            }
-        double least = 1e9, most = 0;
-        for (int half = 0; half < int(seconds * 2); ++half) {
-            const double at = from + half * 0.5, ran = 0.5 - counter.stillSeconds(at, at + 0.5);
-            least = std::min(least, halves[half] * 0.020 / ran);
-            most = std::max(most, halves[half] * 0.020 / 0.5);
-        }
-        const double span = to - from, ran = 1 - counter.stillSeconds(from, to) / span;
-        return Measured{shown / span, ticks * 0.020 / span, used / span, ran, least, most};
-    };
-    auto expectRate = [&](const Measured &m, double hz, int chains, const std::string &when) {
-        RecordProperty("frames_per_second_" + when, std::to_string(m.framesPerSecond));
-        RecordProperty("ticks_per_20_ms_" + when, std::to_string(m.ticksPer20Ms));
-        RecordProperty("least_in_a_half_second_" + when, std::to_string(m.leastPer20Ms));
-        // Too slow is judged in the time the machine ran (a stall of the program's alone is not
-        // taken out of it); too fast, in all of it, as this test may have stood still alone.
-        EXPECT_GE(m.framesPerSecond / m.ran, hz * 0.93) << when;
-        EXPECT_LE(m.framesPerSecond, hz * 1.07) << when;
-        EXPECT_GE(m.ticksPer20Ms / m.ran, chains * 0.93) << when;
-        EXPECT_LE(m.ticksPer20Ms, chains * 1.07) << when;
-        // Steady: no half second slower or faster by a tenth.
-        EXPECT_GE(m.leastPer20Ms, chains * 0.9) << when;
-        EXPECT_LE(m.mostPer20Ms, chains * 1.1) << when;
-    };
     app->moveTo(100, 300);
     for (int chains = 1; chains <= 3; ++chains) {
         app->xdotool({"click", "1"});
         sleepFor(0.4); // the press has come
-        const Measured m = measure(2.2);
+        const Measured m = measure(*app, counter, 2.2);
         expectRate(m, session.shownHz(), chains, "after_" + std::to_string(chains) + "_presses");
         if (chains == 3) {
             RecordProperty("core_share", std::to_string(m.coreShare));
@@ -99,12 +114,12 @@ TEST_P(Pacing, FramesFollowTheDisplaysRefreshAndMovesKeepTheirPace)
     if (session.rightHz) {
         app->xdotool({"windowmove", std::to_string(app->window), "100", "100"});
         sleepFor(2);
-        expectRate(measure(1), session.refreshHz, 3, "moved_onto_the_first_display");
+        expectRate(measure(*app, counter, 1), session.refreshHz, 3, "moved_onto_the_first_display");
         ASSERT_TRUE(
             run({"xrandr", "--output", "DUMMY0", "--mode", std::to_string(session.rightHz) + "hz"},
                 {"DISPLAY=" + x->display}));
         sleepFor(2);
-        expectRate(measure(1), session.rightHz, 3, "with_its_mode_switched");
+        expectRate(measure(*app, counter, 1), session.rightHz, 3, "with_its_mode_switched");
     }
     const long gap = counter.longestGapMillis();
     RecordProperty("longest_gap_ms", static_cast<int>(gap));
