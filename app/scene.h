@@ -6,15 +6,18 @@ struct Position {
     float x, y, z;
 };
 
+// A move's tick, in ms: the period of every timer chain, and the progress each tick adds.
+constexpr int tickPeriod = 20;
+
 // The one set of values all callbacks read and write; it lives for the whole process.
 // Member initialisers are the starting values, so `SceneState{}` is a fresh start.
 struct SceneState {
     Position spherePos{3.0f, 3.0f, 3.0f}; // centre of the sphere now; wander/
     Position startPos{1.0f, 1.0f, 1.0f};  // centre when the current move began; wander/
     Position targetPos{1.0f, 1.0f, 1.0f}; // centre at which the current move ends; wander/
-    int tickMillis = 20;   // timer period, ms, and the progress one tick adds; constant
-    int moveMillis = 5000; // progress at which a move is complete, ms; constant
-    int domainCycle = 2;   // domain the next right press writes: 0 org, 1 net, 2 com; input/
+    int tickMillis = tickPeriod; // timer period, ms, and the progress one tick adds; constant
+    int moveMillis = 5000;       // progress at which a move is complete, ms; constant
+    int domainCycle = 2;         // domain the next right press writes: 0 org, 1 net, 2 com; input/
     // "http://www." + letters of x, y, z (offsets 11-13, render/) + "." + domain (15-17, input/)
     char addressText[19] = "http://www.qqq.com";
     char emptyArgument[1] = {}; // the browser's trailing empty argument on Windows; constant
@@ -22,6 +25,14 @@ struct SceneState {
     float spinAngle = 0.0f;     // turn of the scene about Y, degrees; input/
     int elapsedMillis = 0;      // progress within the current move, ms; wander/
     int frameCounter = 0;       // frames counted toward the next browser launch; render/
+    // The timer chains, one a left press, kept as counts that one GLUT timer serves, so that a
+    // tick costs the same however many there are (wander/): the chains by the millisecond of the
+    // tick they fall due on; the time on GLUT's clock up to which their ticks have been taken,
+    // and its millisecond of the tick; and whether the timer is armed.
+    int chainsDue[tickPeriod] = {};
+    unsigned servedMillis = 0;
+    int servedPhase = 0;
+    bool tickArmed = false;
 };
 
 extern SceneState scene;

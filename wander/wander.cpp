@@ -1,4 +1,7 @@
-// Straight-line moves between random points, advanced by a 20 ms timer chain.
+// Straight-line moves between random points. Each left press starts one more chain of ticks,
+// every 20 ms from the press; the chains are counts, served by one GLUT timer, so that a tick
+// costs the same with a million chains as with one, where a timer each would make GLUT walk its
+// list of timers for every tick.
 #include "wander/wander.h"
 
 #include "app/gl.h"
@@ -16,22 +19,26 @@ float mapRange(float v, float inLo, float inHi, float outLo, float outHi)
     return static_cast<float>(static_cast<double>(outHi - outLo) * t + outLo);
 }
 
-void startMove()
+// A move from the current centre toward a fresh target, drawn in the order x, y, z.
+static void beginMove()
 {
     scene.startPos = scene.spherePos;
     scene.targetPos.x = randomBetween(-13.0f, 13.0f);
     scene.targetPos.y = randomBetween(-13.0f, 13.0f);
     scene.targetPos.z = randomBetween(-13.0f, 13.0f);
     scene.elapsedMillis = 0;
-    glutTimerFunc(static_cast<unsigned>(scene.tickMillis), moveTick, 1);
 }
 
-void moveTick(int value)
+void advanceMove(long long ticks)
 {
-    if (value == 1) {
-        // Progress counts ticks, not measured time: a late timer still adds one tick.
-        scene.elapsedMillis += scene.tickMillis;
-        if (scene.elapsedMillis < scene.moveMillis) {
+    // Progress counts ticks, not measured time. The position is worked out afresh from the
+    // move's start, so only the last tick of a move, or of all, need place the sphere.
+    while (ticks > 0) {
+        const int tick = scene.tickMillis;
+        long long left = (scene.moveMillis - scene.elapsedMillis + tick - 1) / tick;
+        left = left > 1 ? left : 1; // the one that lands
+        if (ticks < left) {
+            scene.elapsedMillis += static_cast<int>(ticks) * tick;
             const float now = static_cast<float>(scene.elapsedMillis);
             const float end = static_cast<float>(scene.moveMillis);
             const Position &from = scene.startPos;
@@ -39,11 +46,58 @@ void moveTick(int value)
             scene.spherePos.x = mapRange(now, 0.0f, end, from.x, to.x);
             scene.spherePos.y = mapRange(now, 0.0f, end, from.y, to.y);
             scene.spherePos.z = mapRange(now, 0.0f, end, from.z, to.z);
-            glutTimerFunc(static_cast<unsigned>(scene.tickMillis), moveTick, 1);
-        } else {
-            scene.spherePos = scene.targetPos; // land exactly, then the next move re-arms
-            startMove();
+            return;
         }
+        ticks -= left;
+        scene.spherePos = scene.targetPos; // land exactly, then on to the next
+        beginMove();
+    }
+}
+
+// Takes every tick the chains have come due for since last time: each chain once a period,
+// and once more for each millisecond since the last whole period on which it falls due. GLUT's
+// clock wraps after 49 days, but a difference of it does not.
+static void takeDueTicks()
+{
+    const unsigned now = static_cast<unsigned>(glutGet(GLUT_ELAPSED_TIME));
+    const unsigned passed = now - scene.servedMillis;
+    long long chains = 0;
+    for (int due : scene.chainsDue)
+        chains += due;
+    long long ticks = passed / tickPeriod * chains;
+    for (unsigned ms = 1; ms <= passed % tickPeriod; ++ms)
+        ticks += scene.chainsDue[(scene.servedPhase + ms) % tickPeriod];
+    scene.servedMillis = now;
+    scene.servedPhase = static_cast<int>((scene.servedPhase + passed) % tickPeriod);
+    advanceMove(ticks);
+}
+
+// Arms the timer for the next millisecond on which a chain falls due: within a tick.
+static void armTick()
+{
+    for (int wait = 1; wait <= tickPeriod; ++wait)
+        if (scene.chainsDue[(scene.servedPhase + wait) % tickPeriod] > 0) {
+            glutTimerFunc(static_cast<unsigned>(wait), moveTick, 1);
+            scene.tickArmed = true;
+            return;
+        }
+}
+
+void startMove()
+{
+    takeDueTicks(); // those due before the press belong to the move it ends
+    beginMove();
+    ++scene.chainsDue[scene.servedPhase]; // due a whole tick from now, and every tick on
+    if (!scene.tickArmed)
+        armTick();
+}
+
+void moveTick(int value)
+{
+    if (value == 1) {
+        scene.tickArmed = false;
+        takeDueTicks();
+        armTick();
     }
     glutPostRedisplay();
 }

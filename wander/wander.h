@@ -12,8 +12,14 @@ float randomBetween(float lo, float hi);
 // The linear map of v from [inLo, inHi] onto [outLo, outHi], unclamped.
 float mapRange(float v, float inLo, float inHi, float outLo, float outHi);
 
-// Begins a move from the current centre toward a fresh target and arms one timer.
+// Begins a move from the current centre toward a fresh target, and starts one more chain of
+// ticks, every 20 ms from now.
 void startMove();
 
-// Timer callback: advances the move by one tick and re-arms itself (value 1 only).
+// Timer callback, for all the chains (value 1 only): takes every tick they have come due for,
+// and arms itself for the next.
 void moveTick(int value);
+
+// Advances the move by that many ticks, as many ticks one by one would: each adds 20 ms of
+// progress, and each move that ends lands on its target and draws the next.
+void advanceMove(long long ticks);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -136,7 +137,51 @@ INSTANTIATE_TEST_SUITE_P(Sessions, Pacing,
 // How soon things come, on the display most tests use.
 class Timing : public InSession
 {
+  protected:
+    Timing()
+    {
+        probe = true;
+    }
 };
+
+// An autoclicker's thousands of left presses at once (WANDERLINK_PRESSES in all, 10,000 unless
+// given), after one from rest: each starts one more chain, yet frames keep to the display, each
+// chain takes its ticks every 20 ms, the picture never stands still for long, and Escape still
+// ends the program at once.
+TEST_P(Timing, ThousandsOfPressesCostNeitherFramesNorTicks)
+{
+    const char *given = std::getenv("WANDERLINK_PRESSES");
+    const int presses = given ? std::atoi(given) : 10000;
+    FrameCounter counter(*x, app->window);
+    const long kib = app->residentKiB();
+    app->moveTo(100, 300);
+    app->xdotool({"click", "1"}); // the first frames after it give the seed away
+    sleepFor(0.2);
+    std::vector<std::string> clicks;
+    for (int press = 1; press < presses; ++press)
+        clicks.insert(clicks.end(), {"mousedown", "1", "mouseup", "1"});
+    if (!clicks.empty())
+        app->xdotool(clicks);
+    sleepFor(0.5);
+    const Measured m = measure(*app, counter, 2);
+    expectRate(m, 60, presses, "after_the_presses");
+    RecordProperty("core_share", std::to_string(m.coreShare));
+    RecordProperty("resident_growth_kib", static_cast<int>(app->residentKiB() - kib));
+    const long gap = counter.longestGapMillis();
+    RecordProperty("longest_gap_ms", static_cast<int>(gap));
+    EXPECT_LE(gap, 100) << "the picture stood still for " << gap << " ms";
+
+    const double asked = now(); // keys go to the window under the pointer
+    app->xdotool({"key", "Escape"});
+    timeUntil(
+        [&] {
+            return !app->alive();
+        },
+        5);
+    const double took = now() - asked - counter.stillSeconds(asked, now());
+    RecordProperty("escape_ms", static_cast<int>(took * 1000));
+    EXPECT_LT(took, 0.1) << "Escape ended the program only after " << took << " s";
+}
 
 TEST_P(Timing, LaunchesComeEvery801FramesAbout13SecondsApart)
 {

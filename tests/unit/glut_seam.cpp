@@ -6,6 +6,7 @@
 #include "render/render.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace seam
 {
@@ -22,6 +23,8 @@ int viewport[4];
 std::string stroked;
 bool lit;
 std::string lighting;
+bool busy;
+std::mt19937 noise;
 
 // The frame asked for last comes, as GLUT's loop gives it: the clock moves on to its time and
 // its timer fires. Any timer but a move tick's asks for a frame, one at a time.
@@ -43,6 +46,7 @@ void reset()
     frameTimerFires(); // so that the next display draws
     clock += 1000;
     swapWait = clearWait = 0;
+    busy = false;
     timers.clear();
     redisplays = 0;
     swaps = 0;
@@ -53,12 +57,27 @@ void reset()
     lighting.clear();
 }
 
+void runUntil(double until)
+{
+    for (;;) {
+        const auto t = std::min_element(timers.begin(), timers.end(), [](auto &a, auto &b) {
+            return a.due < b.due;
+        });
+        if (t == timers.end() || t->due > until)
+            break;
+        const Timer due = *t;
+        timers.erase(t);
+        auto chance = std::uniform_real_distribution<double>(0, 1);
+        const double late = !busy ? 0 : chance(noise) < 0.01 ? 0.015 : chance(noise) * 0.004;
+        clock = std::max(clock, due.due + late);
+        due.callback(due.value);
+    }
+    clock = std::max(clock, until);
+}
+
 void fireTimers()
 {
-    std::vector<Timer> due;
-    due.swap(timers);
-    for (const Timer &t : due)
-        t.callback(t.value);
+    runUntil(clock + 0.020);
 }
 
 void frame()
@@ -81,8 +100,13 @@ double processSeconds()
 
 void glutTimerFunc(unsigned int millis, void (*callback)(int), int value)
 {
-    seam::timers.push_back({millis, callback, value});
+    seam::timers.push_back({millis, callback, value, seam::clock + millis / 1000.0});
     seam::order += 't';
+}
+
+int glutGet(GLenum what)
+{
+    return what == GLUT_ELAPSED_TIME ? static_cast<int>(std::llround(seam::clock * 1000)) : 0;
 }
 
 void glutPostRedisplay()

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -19,13 +20,14 @@ struct Timer {
     unsigned millis;
     void (*callback)(int);
     int value;
+    double due; // on the clock
 };
 
 extern std::vector<Timer> timers; // armed and not yet fired
 extern int redisplays;            // glutPostRedisplay calls
 extern int swaps;                 // glutSwapBuffers calls
 extern std::string order;         // each swap, timer armed and redisplay: 's', 't', 'r'
-extern double clock;              // seconds, what monotonicSeconds gives
+extern double clock;              // seconds, what monotonicSeconds and GLUT's clock give
 extern double swapWait;           // seconds each swap waits for the display, off the processor
 extern double clearWait;          // and each glClear, as where the driver waits for a buffer
 extern double waited;             // seconds waited so far: processSeconds is clock less these
@@ -33,11 +35,19 @@ extern int viewport[4];           // the last glViewport
 extern std::string stroked;       // characters drawn with the stroke font, in order
 extern bool lit;                  // GL_LIGHTING, as glEnable and glDisable left it
 extern std::string lighting;      // each stroked character and line: 'L' lit, 'u' unlit
+// Where busy, timers fire late as on a busy machine, with the noise of a seed: by up to 4 ms,
+// and one in 100 by 15 ms.
+extern bool busy;
+extern std::mt19937 noise;
 
 // Quiet again, with the clock well past the last test's frames.
 void reset();
 
-// Fires every timer armed before the call, once: one 20 ms round of all chains.
+// GLUT's loop until the clock reads `until`: each timer due by then fires in turn, the clock
+// moving on to when it fires.
+void runUntil(double until);
+
+// 20 ms pass: one round of all chains.
 void fireTimers();
 
 // The next frame, as GLUT's loop gives it: the clock moves on to the time the frame was asked

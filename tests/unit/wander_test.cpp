@@ -7,6 +7,8 @@
 #include "app/gl.h"
 
 #include <algorithm>
+#include <tuple>
+#include <vector>
 
 namespace
 {
@@ -24,6 +26,13 @@ unsigned seedDrawing(int value)
 void press()
 {
     mouse(GLUT_LEFT_BUTTON, GLUT_DOWN, 10, 10);
+}
+
+// Where the sphere is, where its move began and ends (the last three draws), and its progress.
+auto whereNow()
+{
+    const Position &p = scene.spherePos, &s = scene.startPos, &t = scene.targetPos;
+    return std::tuple(p.x, p.y, p.z, s.x, s.y, s.z, t.x, t.y, t.z, scene.elapsedMillis);
 }
 
 void expectAt(const Position &p, float x, float y, float z)
@@ -145,7 +154,7 @@ TEST_F(Wandering, KPressesRunKChainsAndMovesEndKTimesSooner)
         seam::fireTimers();
     press(); // mid-move: restarts from where the sphere is, progress back at 0
     press();
-    EXPECT_EQ(seam::timers.size(), 3u);
+    EXPECT_EQ(seam::timers.size(), 1u); // one serves them all
     EXPECT_EQ(scene.elapsedMillis, 0);
     const Position target = scene.targetPos;
 
@@ -159,7 +168,6 @@ TEST_F(Wandering, KPressesRunKChainsAndMovesEndKTimesSooner)
     EXPECT_EQ(scene.startPos.y, target.y);
     EXPECT_EQ(scene.startPos.z, target.z);
     EXPECT_EQ(scene.elapsedMillis, 40);
-    EXPECT_EQ(seam::timers.size(), 3u);
 }
 
 TEST_F(Wandering, ATimerValueOtherThanOneOnlyRequestsARedisplay)
@@ -187,4 +195,76 @@ TEST_F(Wandering, TheSphereNeverLeavesTheBox)
         for (float c : {scene.spherePos.x, scene.spherePos.y, scene.spherePos.z})
             ASSERT_TRUE(c >= -13.0f && c <= 13.0f) << c << " at tick " << tick;
     }
+}
+
+TEST_F(Wandering, TicksTakenTogetherLeaveAllWhereTicksOneByOneDo)
+{
+    press();
+    advanceMove(37); // 213 ticks to the target
+    const SceneState from = scene;
+    for (long long ticks : {1LL, 212LL, 213LL, 214LL, 1000LL, 123457LL}) {
+        scene = from;
+        seedRandom(5);
+        for (long long tick = 0; tick < ticks; ++tick)
+            advanceMove(1);
+        const auto oneByOne = whereNow();
+        scene = from;
+        seedRandom(5);
+        advanceMove(ticks);
+        EXPECT_EQ(whereNow(), oneByOne) << ticks << " ticks";
+    }
+}
+
+TEST_F(Wandering, APressBetweenTicksStartsAChainFromItself)
+{
+    press();
+    const double start = seam::clock;
+    seam::runUntil(start + 0.013);
+    press(); // the move begins again
+    for (auto [at, progress] : {std::pair{0.0195, 0},
+                                {0.0205, 20},
+                                {0.0325, 20},
+                                {0.0335, 40},
+                                {0.0405, 60},
+                                {0.0535, 80}}) {
+        seam::runUntil(start + at);
+        EXPECT_EQ(scene.elapsedMillis, progress) << at << " s after the first";
+    }
+}
+
+// Chains pressed evenly over a tick, so that each falls due on its millisecond, tick every
+// 20 ms from their presses, on a quiet machine and with the late timers of busy ones: the
+// sphere is where those ticks taken one by one put it, whenever the timer last fired.
+TEST_F(Wandering, EachChainTicksEvery20MsFromItsPress)
+{
+    for (int chains : {1, 3, 1000, 1000000})
+        for (unsigned seed = 0; seed <= (chains < 1000000 ? 20u : 1u); ++seed) {
+            SCOPED_TRACE(testing::Message() << chains << " chains, seed " << seed);
+            SetUp();
+            seam::busy = seed > 0;
+            seam::noise.seed(seed);
+            const double start = seam::clock;
+            std::vector<unsigned> pressed; // on GLUT's clock, ms
+            for (int chain = 0; chain < chains; ++chain) {
+                seam::runUntil(start + 0.019 * chain / chains); // before any falls due
+                press();
+                pressed.push_back(static_cast<unsigned>(glutGet(GLUT_ELAPSED_TIME)));
+            }
+            const SceneState afterPresses = scene;
+            for (double at = 0.020; at < 0.5; at += 0.0237) {
+                seam::runUntil(start + at);
+                long long ticks = 0;
+                for (unsigned ms : pressed)
+                    ticks += (scene.servedMillis - ms) / 20;
+                const SceneState now = scene;
+                const auto where = whereNow();
+                seedRandom(1);
+                for (int draw = 0; draw < 3 * chains; ++draw)
+                    nextRandom();
+                scene = afterPresses;
+                advanceMove(ticks);
+                ASSERT_EQ(whereNow(), where) << at << " s on";
+                scene = now;
+            }
+        }
 }
