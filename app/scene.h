@@ -27,12 +27,9 @@ struct SceneState {
     int frameCounter = 0;       // frames counted toward the next browser launch; render/
     // The timer chains, one a left press, kept as counts that one GLUT timer serves, so that a
     // tick costs the same however many there are (wander/): the chains by the millisecond of the
-    // tick they fall due on; the time on GLUT's clock up to which their ticks have been taken,
-    // and its millisecond of the tick; and whether the timer is armed.
+    // tick they fall due on, and the time on GLUT's clock up to which their ticks are taken.
     int chainsDue[tickPeriod] = {};
     unsigned servedMillis = 0;
-    int servedPhase = 0;
-    bool tickArmed = false;
 };
 
 extern SceneState scene;

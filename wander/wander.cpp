@@ -54,48 +54,57 @@ void advanceMove(long long ticks)
     }
 }
 
+static long long chainCount()
+{
+    long long chains = 0;
+    for (int due : scene.chainsDue)
+        chains += due;
+    return chains;
+}
+
+// The millisecond of the tick that a time on GLUT's clock falls on.
+static int phaseOf(unsigned millis)
+{
+    return static_cast<int>(millis % tickPeriod);
+}
+
 // Takes every tick the chains have come due for since last time: each chain once a period,
 // and once more for each millisecond since the last whole period on which it falls due. GLUT's
-// clock wraps after 49 days, but a difference of it does not.
+// clock wraps after 49 days; a difference of it does not, and the chains' phases shift once.
 static void takeDueTicks()
 {
     const unsigned now = static_cast<unsigned>(glutGet(GLUT_ELAPSED_TIME));
     const unsigned passed = now - scene.servedMillis;
-    long long chains = 0;
-    for (int due : scene.chainsDue)
-        chains += due;
-    long long ticks = passed / tickPeriod * chains;
+    long long ticks = passed / tickPeriod * chainCount();
     for (unsigned ms = 1; ms <= passed % tickPeriod; ++ms)
-        ticks += scene.chainsDue[(scene.servedPhase + ms) % tickPeriod];
+        ticks += scene.chainsDue[phaseOf(scene.servedMillis + ms)];
     scene.servedMillis = now;
-    scene.servedPhase = static_cast<int>((scene.servedPhase + passed) % tickPeriod);
     advanceMove(ticks);
 }
 
 // Arms the timer for the next millisecond on which a chain falls due: within a tick.
 static void armTick()
 {
-    for (int wait = 1; wait <= tickPeriod; ++wait)
-        if (scene.chainsDue[(scene.servedPhase + wait) % tickPeriod] > 0) {
-            glutTimerFunc(static_cast<unsigned>(wait), moveTick, 1);
-            scene.tickArmed = true;
-            return;
-        }
+    unsigned wait = 1;
+    while (wait < tickPeriod && scene.chainsDue[phaseOf(scene.servedMillis + wait)] == 0)
+        ++wait;
+    glutTimerFunc(wait, moveTick, 1);
 }
 
 void startMove()
 {
     takeDueTicks(); // those due before the press belong to the move it ends
     beginMove();
-    ++scene.chainsDue[scene.servedPhase]; // due a whole tick from now, and every tick on
-    if (!scene.tickArmed)
+    // The timer, once armed, always has a successor while any chain runs.
+    const bool first = chainCount() == 0;
+    ++scene.chainsDue[phaseOf(scene.servedMillis)]; // due a tick from now, and every tick on
+    if (first)
         armTick();
 }
 
 void moveTick(int value)
 {
     if (value == 1) {
-        scene.tickArmed = false;
         takeDueTicks();
         armTick();
     }
