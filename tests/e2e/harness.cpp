@@ -1,7 +1,6 @@
 // Test harness for the whole program under a private Xvfb.
 #include "harness.h"
 
-#include "app/scene.h"
 #include "wander/wander.h"
 
 #include <gtest/gtest.h>
@@ -1057,7 +1056,7 @@ std::vector<Sighting> App::sightings()
     std::ifstream log(dir + "/sphere");
     Sighting s = {};
     for (std::string line; std::getline(log, line);)
-        if (std::istringstream(line) >> s.seconds >> s.x >> s.y >> s.z)
+        if (std::istringstream(line) >> s.seconds >> s.at.x >> s.at.y >> s.at.z)
             seen.push_back(s);
     // The targets the seed draws, three draws each, taken in turn by the presses and by each
     // move as it ends. The seed is the calendar's second as the program began; the first target
@@ -1070,16 +1069,15 @@ std::vector<Sighting> App::sightings()
                 {randomBetween(-13, 13), randomBetween(-13, 13), randomBetween(-13, 13)});
         return targets[i];
     };
-    for (const Sighting &first : seen)
-        if (!same({first.x, first.y, first.z}, rest)) {
-            for (long seed = startedAt; seed < startedAt + 60; ++seed) {
-                seedRandom(static_cast<unsigned>(seed));
-                targets.clear();
-                if (progressTo({first.x, first.y, first.z}, rest, target(0), 0) >= 0)
-                    break;
-            }
+    const auto moving = std::find_if(seen.begin(), seen.end(), [&](const Sighting &each) {
+        return !same(each.at, rest);
+    });
+    for (long seed = startedAt; moving != seen.end() && seed < startedAt + 60; ++seed) {
+        seedRandom(static_cast<unsigned>(seed));
+        targets.clear();
+        if (progressTo(moving->at, rest, target(0), 0) >= 0)
             break;
-        }
+    }
     // Each sighting further along the move the last was on (j = 0), or along one that followed
     // it (j = 1, 2, ...), as each begins where the one before ended, or on the way to the next
     // target from where a press found the sphere on one of those.
@@ -1097,7 +1095,7 @@ std::vector<Sighting> App::sightings()
         return j == 0 ? (progress - e) / 20 : (5000 - e) / 20 + 250 * long(j - 1) + progress / 20;
     };
     for (Sighting &sighting : seen) {
-        const Position p = {sighting.x, sighting.y, sighting.z};
+        const Position &p = sighting.at;
         bool found = false;
         for (size_t j = 0; j < 1000000 && !found; ++j) {
             const int at = progressTo(p, from(j), to(j), j ? 0 : e);

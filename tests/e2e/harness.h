@@ -2,6 +2,8 @@
 // pixels read back from the screen, real input events from xdotool, a stand-in browser.
 #pragma once
 
+#include "app/scene.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/types.h>
@@ -222,7 +224,7 @@ double now();
 // the ticks from before.
 struct Sighting {
     double seconds;
-    float x, y, z;
+    Position at;
     long ticks;
 };
 

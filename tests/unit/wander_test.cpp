@@ -221,12 +221,8 @@ TEST_F(Wandering, APressBetweenTicksStartsAChainFromItself)
     const double start = seam::clock;
     seam::runUntil(start + 0.013);
     press(); // the move begins again
-    for (auto [at, progress] : {std::pair{0.0195, 0},
-                                {0.0205, 20},
-                                {0.0325, 20},
-                                {0.0335, 40},
-                                {0.0405, 60},
-                                {0.0535, 80}}) {
+    // The first chain's tick 20 ms after its press; the second's 20 ms after its own.
+    for (auto [at, progress] : {std::pair{0.0195, 0}, {0.0205, 20}, {0.0325, 20}, {0.0335, 40}}) {
         seam::runUntil(start + at);
         EXPECT_EQ(scene.elapsedMillis, progress) << at << " s after the first";
     }
