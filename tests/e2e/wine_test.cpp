@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -165,6 +166,7 @@ TEST(UnderWine, OpensDrawsAnswersTheMouseStartsInternetExplorerAndEndsOnEscape)
         },
         180))
         << wine.output("err");
+    FrameCounter counter(x, window); // for where the machine itself stood still
     const Geometry g = geometry(x, window);
     EXPECT_EQ(g.width, 450);
     EXPECT_EQ(g.height, 400);
@@ -240,14 +242,21 @@ TEST(UnderWine, OpensDrawsAnswersTheMouseStartsInternetExplorerAndEndsOnEscape)
     }
 
     // Frames keep to the display the window is on here too, as Windows names its rate: 801 of
-    // them at 75 a second are 10.7 s, and the time between two browsers gives the frame rate.
+    // them at 75 a second are 10.7 s, and the time between two browsers gives the frame rate:
+    // too slow is judged in the time the machine ran, as by the other timing tests, as a virtual
+    // machine stops every process at once now and then. The start times count from boot.
     ASSERT_GE(started.size(), 2u);
     std::sort(started.begin(), started.end());
     for (size_t i = 1; i < started.size(); ++i)
         EXPECT_GE(started[i] - started[i - 1], 801 / hz * 0.93) << i - 1 << " and " << i;
-    const double framesPerSecond = 801 / (started[1] - started[0]);
-    RecordProperty("frames_per_second", std::to_string(framesPerSecond));
-    EXPECT_NEAR(framesPerSecond, hz, hz * 0.07);
+    timespec boot;
+    clock_gettime(CLOCK_BOOTTIME, &boot);
+    const double bootToNow = now() - (double(boot.tv_sec) + double(boot.tv_nsec) * 1e-9);
+    const double apart = started[1] - started[0],
+                 still = counter.stillSeconds(started[0] + bootToNow, started[1] + bootToNow);
+    RecordProperty("frames_per_second", std::to_string(801 / apart));
+    EXPECT_GE(801 / (apart - still), hz * 0.93) << still << " s of it the machine stood still";
+    EXPECT_LE(801 / apart, hz * 1.07);
 
     // Escape ends the program with status 0, browsers still running or not. Each browser
     // takes the keyboard as it opens, so a click brings the program back first, as a user
