@@ -90,6 +90,17 @@ double now()
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
+double stolenSeconds()
+{
+    std::istringstream cpu(readFile("/proc/stat")); // "cpu" and its times, steal the eighth
+    std::string name;
+    double times[8] = {};
+    cpu >> name;
+    for (double &t : times)
+        cpu >> t;
+    return times[7] / static_cast<double>(sysconf(_SC_CLK_TCK) * sysconf(_SC_NPROCESSORS_ONLN));
+}
+
 void sleepFor(double seconds)
 {
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));

@@ -218,6 +218,10 @@ struct FrameCounter {
 // Seconds on the monotonic clock, which the probe's log uses too.
 double now();
 
+// Seconds the hypervisor has run something else while this machine's processors were due to
+// run, a processor's share: the time a virtual machine stood still in many short pieces.
+double stolenSeconds();
+
 // Where a frame drew the sphere, as the probe saw it, and the move ticks the program had taken
 // by then: counted from the sphere's progress along the moves its random seed gives; -1 where
 // it was on none (many presses since the last frame), and the counts after it no longer tell

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -43,11 +44,11 @@ TEST_P(Pacing, FramesFollowTheDisplaysRefreshAndMovesKeepTheirPace)
     // machine ran, and the ticks of the fewest in a half second and of the most, between the
     // last frames before each time.
     struct Measured {
-        double framesPerSecond, ticksPer20Ms, coreShare, ran, leastPer20Ms, mostPer20Ms;
+        double framesPerSecond, ticksPer20Ms, coreShare, ran, stolen, leastPer20Ms, mostPer20Ms;
     };
     auto measure = [&](double seconds) {
         const long frames = counter.frames();
-        const double from = now(), cpu = app->cpuSeconds();
+        const double from = now(), cpu = app->cpuSeconds(), stolen = stolenSeconds();
         sleepFor(seconds);
         const double to = now();
         const long shown = counter.frames() - frames; // before the slower looks below
@@ -72,7 +73,8 @@ TEST_P(Pacing, FramesFollowTheDisplaysRefreshAndMovesKeepTheirPace)
             least = std::min(least, half), most = std::max(most, half);
         }
         const double span = to - from, ran = 1 - counter.stillSeconds(from, to) / span;
-        return Measured{shown / span, pace(from, to), used / span, ran, least, most};
+        const double taken = (stolenSeconds() - stolen) / span;
+        return Measured{shown / span, pace(from, to), used / span, ran, taken, least, most};
     };
     auto expectRate = [&](const Measured &m, double hz, int chains, const std::string &when) {
         RecordProperty("frames_per_second_" + when, std::to_string(m.framesPerSecond));
@@ -80,7 +82,15 @@ TEST_P(Pacing, FramesFollowTheDisplaysRefreshAndMovesKeepTheirPace)
         RecordProperty("least_in_a_half_second_" + when, std::to_string(m.leastPer20Ms));
         // Too slow is judged in the time the machine ran (a stall of the program's alone is not
         // taken out of it); too fast, in all of it, as this test may have stood still alone.
-        EXPECT_GE(m.framesPerSecond / m.ran, hz * 0.93) << when;
+        // Nor are frames too slow judged where the hypervisor took a twentieth of the machine's
+        // time or more: it takes it in pieces that each cost a refresh or more, and such a
+        // window loses frames whatever the program does.
+        RecordProperty("stolen_" + when, std::to_string(m.stolen));
+        if (m.stolen < 0.05)
+            EXPECT_GE(m.framesPerSecond / m.ran, hz * 0.93) << when;
+        else
+            std::printf("%s: %.0f %% of the time stolen, frames too slow not judged\n",
+                        when.c_str(), m.stolen * 100);
         EXPECT_LE(m.framesPerSecond, hz * 1.07) << when;
         EXPECT_GE(m.ticksPer20Ms / m.ran, chains * 0.93) << when;
         EXPECT_LE(m.ticksPer20Ms, chains * 1.07) << when;
