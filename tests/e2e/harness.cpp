@@ -101,6 +101,15 @@ double stolenSeconds()
     return times[7] / static_cast<double>(sysconf(_SC_CLK_TCK) * sysconf(_SC_NPROCESSORS_ONLN));
 }
 
+bool slownessJudged(double stolenShare, const std::string &what)
+{
+    ::testing::Test::RecordProperty("stolen_" + what, std::to_string(stolenShare));
+    const bool judged = stolenShare < 0.05;
+    std::printf("%s: %.1f %% of the time stolen%s\n", what.c_str(), stolenShare * 100,
+                judged ? "" : ", too slow not judged");
+    return judged;
+}
+
 void sleepFor(double seconds)
 {
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));

@@ -222,6 +222,11 @@ double now();
 // run, a processor's share: the time a virtual machine stood still in many short pieces.
 double stolenSeconds();
 
+// Whether a program can be judged too slow over a time in which the hypervisor took that share
+// of the processors: not from a twentieth on, as it takes it in pieces that each cost a refresh
+// or more, and then frames are lost whatever the program does. Prints the share, for a failure.
+bool slownessJudged(double stolenShare, const std::string &what);
+
 // Where a frame drew the sphere, as the probe saw it, and the move ticks the program had taken
 // by then: counted from the sphere's progress along the moves its random seed gives; -1 where
 // it was on none (many presses since the last frame), and the counts after it no longer tell

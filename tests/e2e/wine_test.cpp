@@ -198,6 +198,7 @@ TEST(UnderWine, OpensDrawsAnswersTheMouseStartsInternetExplorerAndEndsOnEscape)
         },
         120))
         << wine.output("err");
+    const double firstSeen = now(), stolenBy = stolenSeconds();
     for (const auto &argv : browsers)
         EXPECT_EQ(argv, (Arguments{"ixplore.exe", "http://www.qqq.com"}));
 
@@ -233,6 +234,7 @@ TEST(UnderWine, OpensDrawsAnswersTheMouseStartsInternetExplorerAndEndsOnEscape)
         return false;
     };
     EXPECT_TRUE(eventually(elsewhere, 120)) << "no launch after the clicks";
+    const double stolen = (stolenSeconds() - stolenBy) / (now() - firstSeen);
     std::vector<double> started;
     browsers = wine.processes("ixplore.exe", &started);
     for (const auto &argv : browsers) {
@@ -244,7 +246,8 @@ TEST(UnderWine, OpensDrawsAnswersTheMouseStartsInternetExplorerAndEndsOnEscape)
     // Frames keep to the display the window is on here too, as Windows names its rate: 801 of
     // them at 75 a second are 10.7 s, and the time between two browsers gives the frame rate:
     // too slow is judged in the time the machine ran, as by the other timing tests, as a virtual
-    // machine stops every process at once now and then. The start times count from boot.
+    // machine stops every process at once now and then, and where the hypervisor took little of
+    // it from the first browser seen to the next. The start times count from boot.
     ASSERT_GE(started.size(), 2u);
     std::sort(started.begin(), started.end());
     for (size_t i = 1; i < started.size(); ++i)
@@ -255,7 +258,9 @@ TEST(UnderWine, OpensDrawsAnswersTheMouseStartsInternetExplorerAndEndsOnEscape)
     const double apart = started[1] - started[0],
                  still = counter.stillSeconds(started[0] + bootToNow, started[1] + bootToNow);
     RecordProperty("frames_per_second", std::to_string(801 / apart));
-    EXPECT_GE(801 / (apart - still), hz * 0.93) << still << " s of it the machine stood still";
+    if (slownessJudged(stolen, "frames")) {
+        EXPECT_GE(801 / (apart - still), hz * 0.93) << still << " s of it the machine stood still";
+    }
     EXPECT_LE(801 / apart, hz * 1.07);
 
     // Escape ends the program with status 0, browsers still running or not. Each browser
