@@ -90,7 +90,9 @@ double now()
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
-double stolenSeconds()
+// Seconds the hypervisor has run something else while this machine's processors were due to
+// run, a processor's share.
+static double stolenSeconds()
 {
     std::istringstream cpu(readFile("/proc/stat")); // "cpu" and its times, steal the eighth
     std::string name;
@@ -906,13 +908,16 @@ FrameCounter::FrameCounter(Xserver &x, unsigned long window)
     connection = d;
     damage = XDamageCreate(d, window, XDamageReportRawRectangles);
     XSync(d, False);
+    steals.emplace_back(now(), stolenSeconds());
     watch = std::thread([this] {
         for (double before = now(); watching; before = now()) {
             sleepFor(0.001);
-            if (now() - before > 0.021) {
-                const std::lock_guard<std::mutex> hold(stillsLock);
-                stills.emplace_back(before + 0.001, now());
-            }
+            const double woke = now();
+            const std::lock_guard<std::mutex> hold(stillsLock);
+            if (woke - before > 0.021)
+                stills.emplace_back(before + 0.001, woke);
+            if (woke - steals.back().first >= 0.02)
+                steals.emplace_back(woke, stolenSeconds());
         }
     });
 }
@@ -967,6 +972,16 @@ double FrameCounter::stillSeconds(double from, double to)
     for (const auto &[stopped, went] : stills)
         still += std::max(0.0, std::min(went, to) - std::max(stopped, from));
     return still;
+}
+
+double FrameCounter::stolenShare(double from, double to)
+{
+    const std::lock_guard<std::mutex> hold(stillsLock);
+    auto by = [&](double t) { // as the last reading before it had it, 20 ms at most before
+        auto after = std::upper_bound(steals.begin(), steals.end(), std::make_pair(t, 1e300));
+        return after == steals.begin() ? after->second : after[-1].second;
+    };
+    return (by(to) - by(from)) / (to - from);
 }
 
 bool App::keepsDrawing()

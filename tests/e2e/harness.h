@@ -200,6 +200,9 @@ struct FrameCounter {
     long frames();           // since the counter was made
     long longestGapMillis(); // between two frames since then, less where the machine stood still
     double stillSeconds(double from, double to); // where it did, between two times of now()
+    // The share of the processors the hypervisor ran something else on, between two times:
+    // /proc/stat's steal, which a virtual machine loses in pieces too short to see as stills.
+    double stolenShare(double from, double to);
 
   private:
     void read();
@@ -210,7 +213,8 @@ struct FrameCounter {
     unsigned long last = 0; // server time of the last frame, ms
     long longest = 0;
     std::vector<std::pair<double, double>> stills; // from and to, by now()
-    std::mutex stillsLock;
+    std::vector<std::pair<double, double>> steals; // by now(), the seconds stolen so far
+    std::mutex stillsLock;                         // and steals
     std::atomic<bool> watching{true};
     std::thread watch;
 };
@@ -218,13 +222,10 @@ struct FrameCounter {
 // Seconds on the monotonic clock, which the probe's log uses too.
 double now();
 
-// Seconds the hypervisor has run something else while this machine's processors were due to
-// run, a processor's share: the time a virtual machine stood still in many short pieces.
-double stolenSeconds();
-
 // Whether a program can be judged too slow over a time in which the hypervisor took that share
-// of the processors: not from a twentieth on, as it takes it in pieces that each cost a refresh
-// or more, and then frames are lost whatever the program does. Prints the share, for a failure.
+// of the processors (FrameCounter::stolenShare): not from a twentieth on, as it takes it in pieces
+// that each cost a refresh or more, and then frames are lost whatever the program does. Prints the
+// share, for a failure.
 bool slownessJudged(double stolenShare, const std::string &what);
 
 // Where a frame drew the sphere, as the probe saw it, and the move ticks the program had taken
