@@ -1,6 +1,5 @@
-// Frames paced to the display without holding GLUT's loop: each frame asks for the next by a
-// one-shot GLUT timer at the display's next refresh, so that GLUT does the waiting, and serves
-// the move ticks and input meanwhile.
+// Frames paced to the display: each frame asks for the next by a one-shot GLUT timer, a refresh
+// after it was due, so that GLUT does the waiting, and serves input meanwhile.
 #pragma once
 
 // Asks the window system to tie buffer swaps to the display's refresh, and reads the refresh
@@ -12,6 +11,6 @@ void syncToDisplay();
 // frame that comes at the refresh. Where it is, the frame begins.
 bool frameDue();
 
-// Called after each swap: asks for the next frame at the display's next refresh, that of the
-// display the window is on now.
+// Called after each swap: asks for the next frame a refresh period after this one was due, that
+// of the display the window is on now.
 void askForNextFrame();

@@ -1,7 +1,7 @@
 // What the program needs of its platform beyond GLUT: the window system's swap interval, the
-// refresh rate of the window's display and the window's identity, and the clocks frames are
+// refresh rate of the window's display and the window's identity, and the clock frames are
 // paced by. Each platform defines them all, in the file named for it: x11.cpp, windows.cpp or
-// macos.cpp, with posix.cpp's clocks.
+// macos.cpp, with posix.cpp's clock.
 #pragma once
 
 // Asks the driver to tie buffer swaps to the display's refresh, and readies whatever GLUT's
@@ -18,7 +18,3 @@ void identifyWindow();
 
 // Seconds on a clock that never jumps.
 double monotonicSeconds();
-
-// Seconds the process, all its threads, has had the processor for; 0 where the system does not
-// count it finely enough to time a frame by.
-double processSeconds();

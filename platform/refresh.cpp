@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <type_traits>
 
 double framePeriod(double rateHz)
 {
@@ -49,58 +48,14 @@ int mostOverlapped(const Area *displays, int count, Area window)
     return most;
 }
 
-void nextDeadline(Pace &pace, double start, double end, double busy, double period)
+double nextDeadline(double due, double end, double period)
 {
-    // A frame that waited for the display asks for the next a shown period and an eighth after
-    // its wait ended; any other, a sixteenth sooner than a shown period after it was itself due,
-    // so that a late timer is made up and a display grown faster is found. The shown period is
-    // the median of the times between the last five frames' releases (when each was due, or its
-    // wait ended), and never shorter than the display's.
-
-    // Waited: off the processor (in the swap, or in the first GL call, where a driver finds the
-    // frame a buffer) an eighth of a period, and 2 ms, longer than usual: on Xvfb and Weston,
-    // with a core kept busy beside them or not, 99 frames in 100 that do not wait are within
-    // 1.5 ms of usual. Usual falls to any frame's, but not below 0 (llvmpipe's threads can have
-    // more of the processor than the frame had time), and rises an eighth of the way only on a
-    // frame asked after a wait, which cannot have waited for a display whose pace is known: so
-    // it follows the window system's round trips and, on Windows, which counts the processor's
-    // time too coarsely, the frame's own (1 ms under Wine), but never a display's waits.
-    const double wait = end - start - busy - pace.usualOff;
-    if (wait < 0 || pace.lastWait > 0)
-        pace.usualOff = std::max(0.0, pace.usualOff + (wait < 0 ? wait : wait / 8));
-    const bool waited = wait > std::max(period / 8, 0.002);
-    pace.lastWait = waited ? wait : 0;
-
-    // Released when it was due, so that a timer's lateness is no display's pace; where it waited,
-    // that much later, or, where it began more than a period after it was due (the first frame,
-    // or one after a stall), that much after it began. Gaps of 50 ms or more are a stall.
-    // The median of five shrugs off two odd gaps (a slow round trip, a timer late by a period)
-    // and needs three to learn a slower display: under a tenth of a second at 30 frames a second.
-    const double due = pace.deadline;
-    const double released = (waited && start - due > period ? start : due) + pace.lastWait;
-    const double gap = released - pace.released;
-    pace.released = released;
-    constexpr int kept = static_cast<int>(std::extent_v<decltype(Pace::gaps)>);
-    if (gap > 0 && gap < 1.0 / 20) {
-        pace.gaps[pace.next] = gap;
-        pace.next = (pace.next + 1) % kept;
-    }
-    double sorted[kept];
-    std::copy(pace.gaps, pace.gaps + kept, sorted);
-    std::nth_element(sorted, sorted + kept / 2, sorted + kept);
-    const double shown = std::max(period, sorted[kept / 2]);
-
-    // An eighth more after a wait, so that the next frame comes after the refresh that frees a
-    // buffer, not just before it. A sixteenth sooner otherwise: a display that shows frames
-    // twice as fast again is followed within half a second, and where it does not, the frames
-    // asked early wait a few milliseconds now and then. A frame more than a period late skips
-    // the periods it missed but one, which comes at once.
-    if (waited) {
-        pace.deadline = released + shown + period / 8;
-        return;
-    }
-    const double ask = std::max(period, shown * 15 / 16);
-    pace.deadline = due + ask * std::max(1.0, std::floor((end - due) / ask));
+    // A frame is due a period after the last was due, so that a late timer is made up. One that
+    // ended more than a period late skips the beats it missed but the last, whose frame comes at
+    // once and the beat holds: a late frame is made up once, and never by several at once. Where
+    // the driver makes a frame wait for the display, the wait is in the frame, and paces the
+    // next however slowly the display shows them: nothing is guessed from the waits.
+    return due + period * std::max(1.0, std::floor((end - due) / period));
 }
 
 unsigned timerMillis(double deadline, double now)

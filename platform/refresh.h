@@ -22,22 +22,11 @@ struct Area {
 // none.
 int mostOverlapped(const Area *displays, int count, Area window);
 
-// What the pacing keeps from one frame to the next; all zero at the start. Times in seconds,
-// on a monotonic clock.
-struct Pace {
-    double deadline; // when the next frame is to be asked for
-    double released; // when the last frame went to the display: when it was due, or its wait ended
-    double usualOff; // a frame's time off the processor where it does not wait: round trips
-    double gaps[5];  // the times between the last frames' releases, 0 where none yet
-    int next;        // where in gaps the next goes
-    double lastWait; // how long the last frame waited for the display; 0 where it did not
-};
-
-// Works out pace.deadline after a frame that began at start and ended at end (seconds on a
-// monotonic clock), for which the process had the processor for busy seconds, where the
-// display's refresh period is period seconds. The deadline is in the past where the next
-// frame is late already.
-void nextDeadline(Pace &pace, double start, double end, double busy, double period);
+// When the frame after one that was due at `due` (seconds on a monotonic clock) and ended at
+// `end` is due, where the display's refresh period is `period` seconds: a period after it was
+// due, or, where it ended more than a period late, the last beat of that period before it ended,
+// so that the next comes at once.
+double nextDeadline(double due, double end, double period);
 
 // The delay, in the whole milliseconds a GLUT timer takes, from now until deadline (seconds):
 // rounded up, so the timer fires no sooner; 0 for a deadline past, and a second at most.

@@ -1,5 +1,5 @@
 // What the program does on Windows beyond GLUT: the swap interval, the refresh rate of the
-// window's monitor, timers fine enough to pace frames by, and the clocks. The window's icon,
+// window's monitor, timers fine enough to pace frames by, and the clock. The window's icon,
 // version and manifest are resources of the .exe (windows.rc.in), which freeglut's window class
 // picks up.
 #include "platform/platform.h"
@@ -69,12 +69,4 @@ double monotonicSeconds()
     LARGE_INTEGER count;
     QueryPerformanceCounter(&count);
     return static_cast<double>(count.QuadPart) / ticksPerSecond;
-}
-
-double processSeconds()
-{
-    // Windows counts processor time only at its clock's ticks (every 15.6 ms, and Wine every
-    // 10), coarser than a frame. So the pacing tells a frame's waits from its own time by the
-    // quickest frames' time alone.
-    return 0;
 }

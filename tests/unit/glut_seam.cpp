@@ -18,7 +18,6 @@ std::string order;
 double clock = 1000;
 double swapWait;
 double clearWait;
-double waited;
 int viewport[4];
 std::string stroked;
 bool lit;
@@ -93,11 +92,6 @@ double monotonicSeconds()
     return seam::clock;
 }
 
-double processSeconds()
-{
-    return seam::clock - seam::waited;
-}
-
 void glutTimerFunc(unsigned int millis, void (*callback)(int), int value)
 {
     seam::timers.push_back({millis, callback, value, seam::clock + millis / 1000.0});
@@ -120,14 +114,12 @@ void glutSwapBuffers()
     seam::swaps++;
     seam::order += 's';
     seam::clock += seam::swapWait;
-    seam::waited += seam::swapWait;
 }
 
 void glClear(GLbitfield mask)
 {
     (void)mask;
     seam::clock += seam::clearWait;
-    seam::waited += seam::clearWait;
 }
 
 void glViewport(GLint x, GLint y, GLsizei width, GLsizei height)

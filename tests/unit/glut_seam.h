@@ -1,5 +1,5 @@
 // The test seam: the GLUT and GL entry points the callbacks call (timers, redisplay requests,
-// the viewport, clearing, lighting, the drawing of shapes, lines and text), and the clocks
+// the viewport, clearing, lighting, the drawing of shapes, lines and text), and the clock
 // frames are paced by, are defined by the test program itself, so the linker binds the program's
 // code to these recorders instead of the real library and the real clock.
 #pragma once
@@ -28,9 +28,8 @@ extern int redisplays;            // glutPostRedisplay calls
 extern int swaps;                 // glutSwapBuffers calls
 extern std::string order;         // each swap, timer armed and redisplay: 's', 't', 'r'
 extern double clock;              // seconds, what monotonicSeconds and GLUT's clock give
-extern double swapWait;           // seconds each swap waits for the display, off the processor
+extern double swapWait;           // seconds each swap waits for the display
 extern double clearWait;          // and each glClear, as where the driver waits for a buffer
-extern double waited;             // seconds waited so far: processSeconds is clock less these
 extern int viewport[4];           // the last glViewport
 extern std::string stroked;       // characters drawn with the stroke font, in order
 extern bool lit;                  // GL_LIGHTING, as glEnable and glDisable left it
