@@ -6,7 +6,7 @@ struct Position {
     float x, y, z;
 };
 
-// A move's tick, in ms: the period of every timer chain, and the progress each tick adds.
+// A move's tick, in ms: the period of every chain of ticks, and the progress each tick adds.
 constexpr int tickPeriod = 20;
 
 // The one set of values all callbacks read and write; it lives for the whole process.
@@ -15,7 +15,7 @@ struct SceneState {
     Position spherePos{3.0f, 3.0f, 3.0f}; // centre of the sphere now; wander/
     Position startPos{1.0f, 1.0f, 1.0f};  // centre when the current move began; wander/
     Position targetPos{1.0f, 1.0f, 1.0f}; // centre at which the current move ends; wander/
-    int tickMillis = tickPeriod; // timer period, ms, and the progress one tick adds; constant
+    int tickMillis = tickPeriod; // a chain's period, ms, and the progress a tick adds; constant
     int moveMillis = 5000;       // progress at which a move is complete, ms; constant
     int domainCycle = 2;         // domain the next right press writes: 0 org, 1 net, 2 com; input/
     // "http://www." + letters of x, y, z (offsets 11-13, render/) + "." + domain (15-17, input/)
@@ -25,9 +25,9 @@ struct SceneState {
     float spinAngle = 0.0f;     // turn of the scene about Y, degrees; input/
     int elapsedMillis = 0;      // progress within the current move, ms; wander/
     int frameCounter = 0;       // frames counted toward the next browser launch; render/
-    // The timer chains, one a left press, kept as counts that one GLUT timer serves, so that a
-    // tick costs the same however many there are (wander/): the chains by the millisecond of the
-    // tick they fall due on, and the time on GLUT's clock up to which their ticks are taken.
+    // The chains of ticks, one a left press, kept as counts, so that a tick costs the same
+    // however many there are (wander/): the chains by the millisecond of the tick they fall due
+    // on, and the time on GLUT's clock up to which their ticks are taken.
     int chainsDue[tickPeriod] = {};
     unsigned servedMillis = 0;
 };

@@ -5,6 +5,7 @@
 #include "app/gl.h"
 #include "app/scene.h"
 #include "platform/pacing.h"
+#include "wander/wander.h"
 
 #include <cmath>
 
@@ -38,10 +39,11 @@ void setupLights()
 
 void display()
 {
-    // Ticks, clicks and reshapes ask for a redisplay too, up to 150 times a second with three
-    // chains: the frame at the display's refresh shows what they changed.
+    // Clicks and reshapes ask for a redisplay too: the frame at the display's refresh shows
+    // what they changed.
     if (!frameDue())
         return;
+    moveTick(1); // the sphere where its chains have taken it by now
     const Position &sphere = scene.spherePos;
 
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

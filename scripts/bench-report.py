@@ -80,6 +80,16 @@ with open(os.path.join(work, "wandering")) as runs:
 curve = "\n".join(f"| {chains:,} | {statistics.median(shares):.2%} | "
                   f"{statistics.median(shares) * 1000:.1f} ms |"
                   for chains, shares in sorted(wandering.items()))
+wakes = {}
+with open(os.path.join(work, "wakes")) as runs:
+    for line in runs:
+        state, per_second, core = line.split()
+        wakes.setdefault(state, []).append((float(per_second), float(core)))
+states = {"rest": "at rest", "30": "after 30 presses", "10000": "after 10,000 presses more",
+          "unmapped": "then with the window unmapped, as when minimised"}
+woken = "\n".join(f"| {states[state]} | {statistics.median(w for w, _ in runs):.0f} | "
+                   f"{statistics.median(c for _, c in runs):.2%} |"
+                   for state, runs in wakes.items())
 floor_ir = sum(per_frame("floor").values())
 by_object = per_frame("wanderlink")
 wander_ir, own_ir = sum(by_object.values()), by_object.get(own_binary, 0)
@@ -156,24 +166,36 @@ here it is {wander["share"]:.1%}, of which the floor's clearing and swapping alo
 ![CPU time per frame, median and 99th percentile, floor and wanderlink](cpu-per-frame.svg)
 
 After 10,000 left presses (an autoclicker's twelve seconds, here sent at once while the first
-{WARM_UP} frames are drawn), 10,000 timer chains tick every 20 ms, each from its own press, through
+{WARM_UP} frames are drawn), 10,000 chains tick every 20 ms, each from its own press, through
 every frame measured: 500,000 ticks a second, and a move ends every half millisecond. The chains
-are counts that one GLUT timer serves, waking on each millisecond of a tick on which some fall
-due, a thousand times a second here: that waking, more than the ticks' work, is most of the
-{pressed["share"] - wander["share"]:.1%} of a core more than at rest.
+are counts, and their ticks are taken as each frame begins, a position worked out once a frame
+whatever their number: the {pressed["share"] - wander["share"]:.1%} of a core more than at rest
+is that work.
 
-The wandering alone (`wanderlink_wandering`: GLUT's own loop and timers, a window that draws
-nothing, the chains started over one tick so that they fall due on each of its milliseconds),
-the processor time one second of it costs, the median of three runs:
+How often the program wakes (its main thread's voluntary context switches) and the share of a
+core it takes, over 4 s each, the median of three runs; the 30 presses come 7 ms apart, so that
+their chains fall due on many milliseconds of a tick:
+
+| state | wakes a second | share of one core |
+|---|---|---|
+{woken}
+
+Nothing wakes the program between frames: no timer serves the chains, so presses cost no
+wakes. While no frame is drawn (the window unmapped, minimised or wholly covered) GLUT's loop
+waits for the window system alone, and the next frame, when the window shows again, takes the
+ticks that came due meanwhile.
+
+The wandering alone (`wanderlink_wandering`: GLUT's own loop, a window that draws nothing, a
+frame's look at the sphere 60 times a second, the chains started over one tick so that they fall
+due on each of its milliseconds), the processor time one second of it costs, the median of
+three runs:
 
 | chains | share of one core | per second |
 |---|---|---|
 {curve}
 
-One chain wakes GLUT's loop 50 times a second. From 100 chains on, some fall due on every
-millisecond of the tick, so the timer wakes a thousand times a second, whatever their number;
-past that, the cost grows only with the ticks' own work, a target drawn for each move that ends:
-a million chains take 50 million ticks a second, and end 200,000 moves.
+The cost grows only with the ticks' own work, a target drawn for each move that ends: a million
+chains take 50 million ticks a second, and end 200,000 moves.
 
 Where wanderlink's instructions go, per frame:
 

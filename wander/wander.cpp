@@ -1,7 +1,8 @@
 // Straight-line moves between random points. Each left press starts one more chain of ticks,
-// every 20 ms from the press; the chains are counts, served by one GLUT timer, so that a tick
-// costs the same with a million chains as with one, where a timer each would make GLUT walk its
-// list of timers for every tick.
+// every 20 ms from the press. The chains are counts, so that a tick costs the same with a
+// million chains as with one, and their ticks are taken when the sphere is looked at, as each
+// frame begins and at each press: no timer wakes the program between frames, nor while no frame
+// is drawn at all, as when the window is minimised.
 #include "wander/wander.h"
 
 #include "app/gl.h"
@@ -71,8 +72,10 @@ static int phaseOf(unsigned millis)
 // Takes every tick the chains have come due for since last time: each chain once a period,
 // and once more for each millisecond since the last whole period on which it falls due. GLUT's
 // clock wraps after 49 days; a difference of it does not, and the chains' phases shift once.
-static void takeDueTicks()
+void moveTick(int value)
 {
+    if (value != 1)
+        return;
     const unsigned now = static_cast<unsigned>(glutGet(GLUT_ELAPSED_TIME));
     const unsigned passed = now - scene.servedMillis;
     long long ticks = passed / tickPeriod * chainCount();
@@ -82,31 +85,9 @@ static void takeDueTicks()
     advanceMove(ticks);
 }
 
-// Arms the timer for the next millisecond on which a chain falls due: within a tick.
-static void armTick()
-{
-    unsigned wait = 1;
-    while (wait < tickPeriod && scene.chainsDue[phaseOf(scene.servedMillis + wait)] == 0)
-        ++wait;
-    glutTimerFunc(wait, moveTick, 1);
-}
-
 void startMove()
 {
-    takeDueTicks(); // those due before the press belong to the move it ends
+    moveTick(1); // the ticks due before the press belong to the move it ends
     beginMove();
-    // The timer, once armed, always has a successor while any chain runs.
-    const bool first = chainCount() == 0;
     ++scene.chainsDue[phaseOf(scene.servedMillis)]; // due a tick from now, and every tick on
-    if (first)
-        armTick();
-}
-
-void moveTick(int value)
-{
-    if (value == 1) {
-        takeDueTicks();
-        armTick();
-    }
-    glutPostRedisplay();
 }

@@ -16,8 +16,9 @@ float mapRange(float v, float inLo, float inHi, float outLo, float outHi);
 // ticks, every 20 ms from now.
 void startMove();
 
-// Timer callback, for all the chains (value 1 only): takes every tick they have come due for,
-// and arms itself for the next.
+// For all the chains (value 1 only): takes every tick they have come due for since last time.
+// Called as each frame begins and by each press: between frames nobody sees the sphere, so no
+// timer need wake the program for a tick.
 void moveTick(int value);
 
 // Advances the move by that many ticks, as many ticks one by one would: each adds 20 ms of

@@ -26,16 +26,13 @@ bool busy;
 std::mt19937 noise;
 
 // The frame asked for last comes, as GLUT's loop gives it: the clock moves on to its time and
-// its timer fires. Any timer but a move tick's asks for a frame, one at a time.
+// its timer fires. Every timer asks for a frame, one at a time.
 static void frameTimerFires()
 {
-    const auto t = std::find_if(timers.begin(), timers.end(), [](const Timer &timer) {
-        return timer.callback != moveTick;
-    });
-    if (t == timers.end())
+    if (timers.empty())
         return;
-    const Timer due = *t;
-    timers.erase(t);
+    const Timer due = timers.front();
+    timers.erase(timers.begin());
     clock += due.millis / 1000.0;
     due.callback(due.value);
 }
@@ -56,27 +53,17 @@ void reset()
     lighting.clear();
 }
 
-void runUntil(double until)
+void lookAt(double at)
 {
-    for (;;) {
-        const auto t = std::min_element(timers.begin(), timers.end(), [](auto &a, auto &b) {
-            return a.due < b.due;
-        });
-        if (t == timers.end() || t->due > until)
-            break;
-        const Timer due = *t;
-        timers.erase(t);
-        auto chance = std::uniform_real_distribution<double>(0, 1);
-        const double late = !busy ? 0 : chance(noise) < 0.01 ? 0.015 : chance(noise) * 0.004;
-        clock = std::max(clock, due.due + late);
-        due.callback(due.value);
-    }
-    clock = std::max(clock, until);
+    auto chance = std::uniform_real_distribution<double>(0, 1);
+    const double late = !busy ? 0 : chance(noise) < 0.01 ? 0.015 : chance(noise) * 0.004;
+    clock = std::max(clock, at + late);
+    moveTick(1);
 }
 
-void fireTimers()
+void tick()
 {
-    runUntil(clock + 0.020);
+    lookAt(clock + 0.020);
 }
 
 void frame()
@@ -94,7 +81,7 @@ double monotonicSeconds()
 
 void glutTimerFunc(unsigned int millis, void (*callback)(int), int value)
 {
-    seam::timers.push_back({millis, callback, value, seam::clock + millis / 1000.0});
+    seam::timers.push_back({millis, callback, value});
     seam::order += 't';
 }
 

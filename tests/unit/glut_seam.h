@@ -20,7 +20,6 @@ struct Timer {
     unsigned millis;
     void (*callback)(int);
     int value;
-    double due; // on the clock
 };
 
 extern std::vector<Timer> timers; // armed and not yet fired
@@ -34,23 +33,22 @@ extern int viewport[4];           // the last glViewport
 extern std::string stroked;       // characters drawn with the stroke font, in order
 extern bool lit;                  // GL_LIGHTING, as glEnable and glDisable left it
 extern std::string lighting;      // each stroked character and line: 'L' lit, 'u' unlit
-// Where busy, timers fire late as on a busy machine, with the noise of a seed: by up to 4 ms,
-// and one in 100 by 15 ms.
+// Where busy, the sphere is looked at late, as a late timer's frame looks at it on a busy
+// machine, with the noise of a seed: by up to 4 ms, and one in 100 by 15 ms.
 extern bool busy;
 extern std::mt19937 noise;
 
 // Quiet again, with the clock well past the last test's frames.
 void reset();
 
-// GLUT's loop until the clock reads `until`: each timer due by then fires in turn, the clock
-// moving on to when it fires.
-void runUntil(double until);
+// The sphere is looked at, as when a frame begins, once the clock reads `at`.
+void lookAt(double at);
 
-// 20 ms pass: one round of all chains.
-void fireTimers();
+// 20 ms pass, and the sphere is looked at: one round of all chains.
+void tick();
 
 // The next frame, as GLUT's loop gives it: the clock moves on to the time the frame was asked
-// for, its timer fires, and display runs. Move ticks wait.
+// for, its timer fires, and display runs, taking the ticks due by then.
 void frame();
 
 } // namespace seam

@@ -64,7 +64,7 @@ TEST_F(Mouse, EachLeftPressStartsOneMoreChain)
         mouse(GLUT_LEFT_BUTTON, GLUT_DOWN, k, k);
         EXPECT_EQ(seam::redisplays, k);
     }
-    seam::fireTimers(); // a tick of each
+    seam::tick(); // a tick of each
     EXPECT_EQ(scene.elapsedMillis, 5 * 20);
 }
 

@@ -1,4 +1,4 @@
-// The random source, the maps, and the timer chains that move the sphere.
+// The random source, the maps, and the chains of ticks that move the sphere.
 #include "glut_seam.h"
 
 #include "input/input.h"
@@ -87,17 +87,23 @@ TEST(MapRange, MapsEndsOntoEndsWithoutClamping)
 
 using Wandering = FreshScene;
 
-TEST_F(Wandering, NothingMovesAndNoTimerExistsBeforeTheFirstPress)
+TEST_F(Wandering, NothingMovesBeforeTheFirstPressAndNoTimerEverWakesIt)
 {
     init();
     for (int frame = 0; frame < 50; ++frame)
         seam::frame();
-    for (const seam::Timer &t : seam::timers)
-        EXPECT_NE(t.callback, moveTick); // the frames' own timer only
     expectAt(scene.spherePos, 3, 3, 3);
+    for (int n = 0; n < 3; ++n)
+        press();
+    const double pressed = seam::clock;
+    for (int frame = 0; frame < 50; ++frame)
+        seam::frame();
+    EXPECT_EQ(seam::timers.size(), 1u); // the next frame's, and none of the wandering's
+    // The frames took the ticks: each chain's, every 20 ms.
+    EXPECT_NEAR(scene.elapsedMillis, 3 * (seam::clock - pressed) * 1000, 3 * 20);
 }
 
-TEST_F(Wandering, APressDrawsATargetInOrderXYZAndArmsOneTimer)
+TEST_F(Wandering, APressDrawsATargetInOrderXYZ)
 {
     seedRandom(7);
     const float x = randomBetween(-13, 13), y = randomBetween(-13, 13), z = randomBetween(-13, 13);
@@ -108,9 +114,6 @@ TEST_F(Wandering, APressDrawsATargetInOrderXYZAndArmsOneTimer)
     EXPECT_EQ(scene.targetPos.z, z);
     expectAt(scene.startPos, 3, 3, 3); // from the resting point, not startPos's first value
     EXPECT_EQ(scene.elapsedMillis, 0);
-    ASSERT_EQ(seam::timers.size(), 1u);
-    EXPECT_EQ(seam::timers[0].millis, 20u);
-    EXPECT_EQ(seam::timers[0].value, 1);
     EXPECT_EQ(seam::redisplays, 1);
 }
 
@@ -123,8 +126,7 @@ TEST_F(Wandering, AMoveTakes250TicksAndLandsExactlyOnTheTarget)
                         from.z + (to.z - from.z) * share};
     };
     for (int tick = 1; tick <= 249; ++tick) {
-        seam::fireTimers();
-        ASSERT_EQ(seam::timers.size(), 1u) << "tick " << tick;
+        seam::tick();
         if (tick == 125) {
             const Position half = along(0.5f);
             expectAt(scene.spherePos, half.x, half.y, half.z);
@@ -136,54 +138,49 @@ TEST_F(Wandering, AMoveTakes250TicksAndLandsExactlyOnTheTarget)
     EXPECT_NEAR(scene.spherePos.y, last.y, 1e-5);
     EXPECT_NEAR(scene.spherePos.z, last.z, 1e-5);
 
-    seam::fireTimers(); // tick 250
+    seam::tick(); // tick 250
     EXPECT_EQ(scene.spherePos.x, to.x);
     EXPECT_EQ(scene.spherePos.y, to.y);
     EXPECT_EQ(scene.spherePos.z, to.z);
     EXPECT_EQ(scene.startPos.x, to.x); // the next move starts here, with a fresh target
     EXPECT_EQ(scene.elapsedMillis, 0);
     EXPECT_NE(scene.targetPos.x, to.x);
-    EXPECT_EQ(seam::timers.size(), 1u);
-    EXPECT_EQ(seam::redisplays, 1 + 250);
 }
 
 TEST_F(Wandering, KPressesRunKChainsAndMovesEndKTimesSooner)
 {
     press();
     for (int i = 0; i < 40; ++i)
-        seam::fireTimers();
+        seam::tick();
     press(); // mid-move: restarts from where the sphere is, progress back at 0
     press();
-    EXPECT_EQ(seam::timers.size(), 1u); // one serves them all
     EXPECT_EQ(scene.elapsedMillis, 0);
     const Position target = scene.targetPos;
 
     for (int round = 1; round <= 83; ++round)
-        seam::fireTimers();
+        seam::tick();
     EXPECT_EQ(scene.elapsedMillis, 83 * 3 * 20);
     EXPECT_EQ(scene.targetPos.x, target.x);
 
-    seam::fireTimers(); // ticks 250-252: the first lands, the other two begin the next move
+    seam::tick(); // ticks 250-252: the first lands, the other two begin the next move
     EXPECT_EQ(scene.startPos.x, target.x);
     EXPECT_EQ(scene.startPos.y, target.y);
     EXPECT_EQ(scene.startPos.z, target.z);
     EXPECT_EQ(scene.elapsedMillis, 40);
 }
 
-TEST_F(Wandering, ATimerValueOtherThanOneOnlyRequestsARedisplay)
+TEST_F(Wandering, AValueOtherThanOneTakesNoTick)
 {
     press();
-    seam::fireTimers();
+    seam::clock += 1;
     const SceneState before = scene;
-    const size_t armed = seam::timers.size();
-    const int redisplays = seam::redisplays;
     for (int value : {0, 2, -1, 1000})
         moveTick(value);
     EXPECT_EQ(scene.elapsedMillis, before.elapsedMillis);
     EXPECT_EQ(scene.spherePos.x, before.spherePos.x);
     EXPECT_EQ(scene.targetPos.x, before.targetPos.x);
-    EXPECT_EQ(seam::timers.size(), armed);
-    EXPECT_EQ(seam::redisplays, redisplays + 4);
+    moveTick(1);
+    EXPECT_EQ(scene.elapsedMillis, 50 * 20);
 }
 
 TEST_F(Wandering, TheSphereNeverLeavesTheBox)
@@ -191,7 +188,7 @@ TEST_F(Wandering, TheSphereNeverLeavesTheBox)
     seedRandom(99);
     press();
     for (int tick = 0; tick < 250 * 60; ++tick) {
-        seam::fireTimers();
+        seam::tick();
         for (float c : {scene.spherePos.x, scene.spherePos.y, scene.spherePos.z})
             ASSERT_TRUE(c >= -13.0f && c <= 13.0f) << c << " at tick " << tick;
     }
@@ -219,18 +216,18 @@ TEST_F(Wandering, APressBetweenTicksStartsAChainFromItself)
 {
     press();
     const double start = seam::clock;
-    seam::runUntil(start + 0.013);
+    seam::lookAt(start + 0.013);
     press(); // the move begins again
     // The first chain's tick 20 ms after its press; the second's 20 ms after its own.
-    for (auto [at, progress] : {std::pair{0.0195, 0}, {0.0205, 20}, {0.0325, 20}, {0.0335, 40}}) {
-        seam::runUntil(start + at);
+    for (auto [at, progress] : {std::pair{0.019, 0}, {0.020, 20}, {0.032, 20}, {0.033, 40}}) {
+        seam::lookAt(start + at);
         EXPECT_EQ(scene.elapsedMillis, progress) << at << " s after the first";
     }
 }
 
 // Chains pressed evenly over a tick, so that each falls due on its millisecond, tick every
-// 20 ms from their presses, on a quiet machine and with the late timers of busy ones: the
-// sphere is where those ticks taken one by one put it, whenever the timer last fired.
+// 20 ms from their presses, on a quiet machine and with the late frames of busy ones: the
+// sphere is where those ticks taken one by one put it, whenever it was last looked at.
 TEST_F(Wandering, EachChainTicksEvery20MsFromItsPress)
 {
     for (int chains : {1, 3, 1000, 1000000})
@@ -242,13 +239,13 @@ TEST_F(Wandering, EachChainTicksEvery20MsFromItsPress)
             const double start = seam::clock;
             std::vector<unsigned> pressed; // on GLUT's clock, ms
             for (int chain = 0; chain < chains; ++chain) {
-                seam::runUntil(start + 0.019 * chain / chains); // before any falls due
+                seam::clock = start + 0.019 * chain / chains; // before any falls due
                 press();
                 pressed.push_back(static_cast<unsigned>(glutGet(GLUT_ELAPSED_TIME)));
             }
             const SceneState afterPresses = scene;
             for (double at = 0.020; at < 0.5; at += 0.0237) {
-                seam::runUntil(start + at);
+                seam::lookAt(start + at);
                 long long ticks = 0;
                 for (unsigned ms : pressed)
                     ticks += (scene.servedMillis - ms) / 20;
