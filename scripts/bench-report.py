@@ -169,8 +169,8 @@ After 10,000 left presses (an autoclicker's twelve seconds, here sent at once wh
 {WARM_UP} frames are drawn), 10,000 chains tick every 20 ms, each from its own press, through
 every frame measured: 500,000 ticks a second, and a move ends every half millisecond. The chains
 are counts, and their ticks are taken as each frame begins, a position worked out once a frame
-whatever their number: the {pressed["share"] - wander["share"]:.1%} of a core more than at rest
-is that work.
+whatever their number: the frames then cost {pressed["share"] - wander["share"]:+.1%} of a core against
+rest, that work and this machine's noise.
 
 How often the program wakes (its main thread's voluntary context switches) and the share of a
 core it takes, over 4 s each, the median of three runs; the 30 presses come 7 ms apart, so that
