@@ -947,7 +947,9 @@ void FrameCounter::read()
         };
         if (count++ > 0) {
             const double still = stillSeconds(seconds(last), seconds(damaged.timestamp));
-            longest = std::max(longest, std::lround((damaged.timestamp - last) - still * 1000));
+            const long gap = std::lround((damaged.timestamp - last) - still * 1000);
+            if (gap > longest)
+                longest = gap, longestEnded = seconds(damaged.timestamp);
         }
         last = damaged.timestamp;
     }
@@ -963,6 +965,18 @@ long FrameCounter::longestGapMillis()
 {
     read();
     return longest;
+}
+
+double FrameCounter::longestGapEnded()
+{
+    read();
+    return longestEnded;
+}
+
+void FrameCounter::excuse(double from, double to)
+{
+    const std::lock_guard<std::mutex> hold(stillsLock);
+    stills.emplace_back(from, to);
 }
 
 double FrameCounter::stillSeconds(double from, double to)
