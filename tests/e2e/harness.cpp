@@ -947,9 +947,7 @@ void FrameCounter::read()
         };
         if (count++ > 0) {
             const double still = stillSeconds(seconds(last), seconds(damaged.timestamp));
-            const long gap = std::lround((damaged.timestamp - last) - still * 1000);
-            if (gap > longest)
-                longest = gap, longestEnded = seconds(damaged.timestamp);
+            longest = std::max(longest, std::lround((damaged.timestamp - last) - still * 1000));
         }
         last = damaged.timestamp;
     }
@@ -965,12 +963,6 @@ long FrameCounter::longestGapMillis()
 {
     read();
     return longest;
-}
-
-double FrameCounter::longestGapEnded()
-{
-    read();
-    return longestEnded;
 }
 
 void FrameCounter::excuse(double from, double to)

@@ -197,9 +197,8 @@ struct FrameCounter {
     ~FrameCounter();
     FrameCounter(const FrameCounter &) = delete;
     FrameCounter &operator=(const FrameCounter &) = delete;
-    long frames();            // since the counter was made
-    long longestGapMillis();  // between two frames since then, less where the machine stood still
-    double longestGapEnded(); // when that gap ended, by now()
+    long frames();           // since the counter was made
+    long longestGapMillis(); // between two frames since then, less where the machine stood still
     // A time in which the X server itself stands still, as while it sets a mode: taken out of
     // the gaps between frames, and out of the time frames are counted in, as a still is.
     void excuse(double from, double to);
@@ -216,7 +215,6 @@ struct FrameCounter {
     long count = 0;
     unsigned long last = 0; // server time of the last frame, ms
     long longest = 0;
-    double longestEnded = 0;
     std::vector<std::pair<double, double>> stills; // from and to, by now()
     std::vector<std::pair<double, double>> steals; // by now(), the seconds stolen so far
     std::mutex stillsLock;                         // and steals

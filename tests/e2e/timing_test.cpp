@@ -91,8 +91,6 @@ TEST_P(Pacing, FramesFollowTheDisplaysRefreshAndMovesKeepTheirPace)
         EXPECT_GE(m.leastPer20Ms, chains * 0.9) << when;
         EXPECT_LE(m.mostPer20Ms, chains * 1.1) << when;
     };
-    const double began = now();
-    double switched = 0;
     app->moveTo(100, 300);
     for (int chains = 1; chains <= 3; ++chains) {
         app->xdotool({"click", "1"});
@@ -108,7 +106,7 @@ TEST_P(Pacing, FramesFollowTheDisplaysRefreshAndMovesKeepTheirPace)
         app->xdotool({"windowmove", std::to_string(app->window), "100", "100"});
         sleepFor(2);
         expectRate(measure(1), session.refreshHz, 3, "moved_onto_the_first_display");
-        switched = now();
+        const double switched = now();
         ASSERT_TRUE(
             run({"xrandr", "--output", "DUMMY0", "--mode", std::to_string(session.rightHz) + "hz"},
                 {"DISPLAY=" + x->display}));
@@ -134,10 +132,7 @@ TEST_P(Pacing, FramesFollowTheDisplaysRefreshAndMovesKeepTheirPace)
     const long gap = counter.longestGapMillis();
     RecordProperty("longest_gap_ms", static_cast<int>(gap));
     RecordProperty("machine_still_ms", static_cast<int>(counter.stillSeconds(0, now()) * 1000));
-    EXPECT_LE(gap, 100) << "the picture stood still for " << gap << " ms, until "
-                        << counter.longestGapEnded() - began << " s into the session"
-                        << (switched ? ", whose mode was switched at " : "")
-                        << (switched ? std::to_string(switched - began) + " s" : "");
+    EXPECT_LE(gap, 100) << "the picture stood still for " << gap << " ms";
     app->moveTo(100, 300); // keys go to the window under the pointer
     const double asked = now();
     app->xdotool({"key", "Escape"});
