@@ -6,13 +6,24 @@
 
 #if defined(_WIN32)
 #include <process.h>
+#include <string.h>
 #include <windows.h>
+
+static const char browserPath[] = "\\Program Files\\Internet Explorer\\IEXPLORE.exe";
 
 void launchBrowser(const char *address)
 {
+    // On the drive Windows runs from: a path that starts with "\" alone is read on the current
+    // drive, which may be a stick or a share whose Program Files anyone could fill. Where
+    // Windows' own drive cannot be told, no browser starts.
+    char path[MAX_PATH];
+    const UINT length = GetSystemWindowsDirectoryA(path, MAX_PATH);
+    if (length < 2 || length >= MAX_PATH || path[1] != ':')
+        return;
+    memcpy(path + 2, browserPath, sizeof browserPath);
     // The runtime joins these into one command line: the trailing empty argument adds a blank.
-    const intptr_t process = _spawnl(_P_NOWAIT, "/Program Files/Internet Explorer/IEXPLORE.exe",
-                                     "ixplore.exe", address, scene.emptyArgument, nullptr);
+    const intptr_t process =
+        _spawnl(_P_NOWAIT, path, "ixplore.exe", address, scene.emptyArgument, nullptr);
     if (process != -1)
         CloseHandle(reinterpret_cast<HANDLE>(process)); // keep nothing of it, not even a handle
 }
