@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <ftw.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -15,8 +14,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <iterator>
 #include <memory>
 #include <regex>
+#include <set>
 #include <stdexcept>
 
 using namespace e2e;
@@ -28,15 +30,20 @@ namespace
 
 using Arguments = std::vector<std::string>;
 
-// wanderlink.exe under wine-run, in a fresh prefix of its own. Output goes to files: the
-// browsers the program starts inherit it, so a pipe would never see its end.
+// Commands under wine-run, in a fresh prefix of its own. Output goes to files: the browsers the
+// program starts inherit it, so a pipe would never see its end.
 struct Wine {
-    explicit Wine(Xserver &x)
+    explicit Wine(Xserver &x) : display("DISPLAY=" + x.display)
     {
         char folder[] = "/tmp/wanderlink-wine-XXXXXX";
         if (!mkdtemp(folder))
             throw std::runtime_error("mkdtemp");
         scratch = folder;
+    }
+
+    // COMMAND, started from FOLDER where one is given (a drive's, for Wine).
+    void start(Arguments command, const std::string &folder = "")
+    {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         const int flags = O_WRONLY | O_CREAT | O_TRUNC;
@@ -46,8 +53,8 @@ struct Wine {
         posix_spawnattr_init(&attributes);
         posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
         posix_spawnattr_setpgroup(&attributes, 0);
-        Arguments args = {"env",  "DISPLAY=" + x.display, WINE_RUN, scratch,
-                          "wine", WANDERLINK_WINDOWS_EXE};
+        Arguments args = {"env", "-C", folder.empty() ? "." : folder, display, WINE_RUN, scratch};
+        args.insert(args.end(), command.begin(), command.end());
         std::vector<char *> argv;
         for (auto &a : args)
             argv.push_back(a.data());
@@ -57,6 +64,15 @@ struct Wine {
         posix_spawnattr_destroy(&attributes);
         if (failed)
             throw std::runtime_error("cannot start " WINE_RUN);
+    }
+
+    // COMMAND to its end, and whether it succeeded; the first sets the prefix up, which takes
+    // a while.
+    bool run(const Arguments &command)
+    {
+        start(command);
+        int status;
+        return ended(status, 240) && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
 
     ~Wine()
@@ -70,16 +86,10 @@ struct Wine {
                 waitpid(pid, nullptr, 0);
             }
         }
-        // Depth first, never following a link or entering another file system.
-        nftw(
-            scratch.c_str(),
-            [](const char *path, const struct stat *, int, FTW *) {
-                return remove(path);
-            },
-            64, FTW_DEPTH | FTW_PHYS | FTW_MOUNT);
+        std::filesystem::remove_all(scratch); // links are removed, never followed
     }
 
-    // Whether wine-run, and so the program, has ended within the time given, and how.
+    // Whether wine-run, and so the command, has ended within the time given, and how.
     bool ended(int &status, double seconds)
     {
         if (!eventually(
@@ -97,18 +107,36 @@ struct Wine {
         return readFile(scratch + "/" + name);
     }
 
+    // The processes of this prefix.
+    std::vector<std::string> ofPrefix() const
+    {
+        const std::string prefix = "WINEPREFIX=" + scratch + "/prefix";
+        std::vector<std::string> found;
+        for (const auto &id : processIds()) {
+            Arguments environment = split(readFile("/proc/" + id + "/environ"));
+            if (std::find(environment.begin(), environment.end(), prefix) != environment.end())
+                found.push_back(id);
+        }
+        return found;
+    }
+
+    // How many processes of this prefix have a file mapped whose path holds PART.
+    int mapping(const std::string &part) const
+    {
+        int found = 0;
+        for (const auto &id : ofPrefix())
+            found += readFile("/proc/" + id + "/maps").find(part) != std::string::npos;
+        return found;
+    }
+
     // The arguments of every process of this prefix that runs as argument0 now, and when
     // each started, in seconds since the machine booted.
     std::vector<Arguments> processes(const std::string &argument0,
                                      std::vector<double> *started = nullptr) const
     {
-        const std::string prefix = "WINEPREFIX=" + scratch + "/prefix";
         std::vector<Arguments> found;
-        for (const auto &id : processIds()) {
+        for (const auto &id : ofPrefix()) {
             const std::string dir = "/proc/" + id;
-            Arguments environment = split(readFile(dir + "/environ"));
-            if (std::find(environment.begin(), environment.end(), prefix) == environment.end())
-                continue;
             Arguments argv = split(readFile(dir + "/cmdline"));
             if (argv.empty() || argv[0] != argument0)
                 continue;
@@ -133,7 +161,7 @@ struct Wine {
         return parts;
     }
 
-    std::string scratch;
+    std::string display, scratch;
     pid_t pid = -1;
 };
 
@@ -144,7 +172,30 @@ struct Wine {
 // Wine takes for 60.
 const Session twoRates{"TwoRates", 75, false, "", "", "", 20, 0, false, 60};
 
-TEST(UnderWine, OpensDrawsAnswersTheMouseStartsInternetExplorerAndEndsOnEscape)
+// The files and folders under FOLDER, by their paths from there, but those in Windows' folders
+// for temporary files, which Windows clears.
+std::set<std::string> contents(const std::string &folder)
+{
+    std::set<std::string> found;
+    for (auto i = std::filesystem::recursive_directory_iterator(folder);
+         i != std::filesystem::recursive_directory_iterator(); ++i) {
+        if (i->path().filename() == "Temp")
+            i.disable_recursion_pending();
+        else
+            found.insert(i->path().lexically_relative(folder));
+    }
+    return found;
+}
+
+// What A holds that B does not.
+std::set<std::string> minus(const std::set<std::string> &a, const std::set<std::string> &b)
+{
+    std::set<std::string> left;
+    std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::inserter(left, left.end()));
+    return left;
+}
+
+TEST(UnderWine, InstallsDrawsAnswersTheMouseStartsInternetExplorerFromCAndUninstallsLeavingNothing)
 {
     std::unique_ptr<Xserver> server;
     double hz = twoRates.refreshHz;
@@ -158,13 +209,70 @@ TEST(UnderWine, OpensDrawsAnswersTheMouseStartsInternetExplorerAndEndsOnEscape)
     Xserver &x = *server;
     Wine wine(x);
 
-    // Wine sets up the new prefix first, which takes a while.
+    // A silent install for the user alone, into a fresh prefix: the program in the user's own
+    // programs folder and a shortcut in the user's Start menu, and nothing else.
+    ASSERT_TRUE(wine.run({"true"})) << wine.output("err"); // the prefix, as it was
+    const std::string users = wine.scratch + "/prefix/drive_c/users/";
+    const std::set<std::string> untouched = contents(users);
+    ASSERT_TRUE(wine.run({"wine", WANDERLINK_WINDOWS_SETUP, "/S"})) << wine.output("err");
+    std::string user; // Wine's name for the user's folder
+    for (const auto &entry : std::filesystem::directory_iterator(users))
+        if (entry.path().filename() != "Public")
+            user = entry.path().filename();
+    const std::string programs = user + "/AppData/Local/Programs";
+    const std::string menu = user + "/AppData/Roaming/Microsoft/Windows/Start Menu/Programs";
+    const std::set<std::string> added = minus(contents(users), untouched);
+    EXPECT_EQ(added,
+              (std::set<std::string>{
+                  programs, programs + "/wanderlink", programs + "/wanderlink/LICENSE.txt",
+                  programs + "/wanderlink/README.txt", programs + "/wanderlink/uninstall.exe",
+                  programs + "/wanderlink/wanderlink.exe", menu + "/wanderlink.lnk"}));
+    const std::string folder = "C:\\users\\" + user + "\\AppData\\Local\\Programs\\wanderlink";
+    const std::string shortcut = readFile(users + menu + "/wanderlink.lnk");
+    EXPECT_EQ(shortcut.substr(0, 4), std::string("L\0\0\0", 4)); // a shell link's header
+    EXPECT_NE(shortcut.find(folder + "\\wanderlink.exe"), std::string::npos) << shortcut;
+
+    // Settings > Apps lists it, and can take it away again without asking.
+    const std::string key =
+        R"(HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\wanderlink)";
+    ASSERT_TRUE(wine.run({"wine", "reg", "query", key})) << wine.output("err");
+    const std::string entry = wine.output("out");
+    const std::string uninstaller = "\"" + folder + "\\uninstall.exe\"";
+    for (const std::string &value :
+         Arguments{"DisplayName    REG_SZ    wanderlink",
+                   "DisplayVersion    REG_SZ    " WANDERLINK_VERSION,
+                   "Publisher    REG_SZ    the wanderlink authors",
+                   "DisplayIcon    REG_SZ    " + folder + "\\wanderlink.exe",
+                   "InstallLocation    REG_SZ    " + folder,
+                   "UninstallString    REG_SZ    " + uninstaller,
+                   "QuietUninstallString    REG_SZ    " + uninstaller + " /S",
+                   "NoModify    REG_DWORD    0x1", "NoRepair    REG_DWORD    0x1"})
+        EXPECT_NE(entry.find("    " + value + "\r\n"), std::string::npos)
+            << value << " in " << entry;
+    // In KiB: what the folder holds.
+    std::uintmax_t bytes = 0;
+    for (const auto &file : std::filesystem::directory_iterator(users + programs + "/wanderlink"))
+        bytes += file.file_size();
+    std::smatch size;
+    ASSERT_TRUE(
+        std::regex_search(entry, size, std::regex("EstimatedSize    REG_DWORD    (0x[0-9a-f]+)")));
+    EXPECT_NEAR(std::stod(size[1]), bytes / 1024.0, 4);
+
+    // Started from a drive D: of the test's own, which holds a stand-in where D: would have
+    // Internet Explorer: a copy of the program, whose file any process that ran it would map.
+    const std::string drive = wine.scratch + "/d";
+    const std::string standIn = drive + "/Program Files/Internet Explorer/IEXPLORE.exe";
+    const std::string installed = users + programs + "/wanderlink/";
+    std::filesystem::create_directories(drive + "/Program Files/Internet Explorer");
+    std::filesystem::copy_file(installed + "wanderlink.exe", standIn);
+    std::filesystem::create_directory_symlink(drive, wine.scratch + "/prefix/dosdevices/d:");
+    wine.start({"wine", installed + "wanderlink.exe"}, drive);
     unsigned long window = 0;
     ASSERT_TRUE(eventually(
         [&] {
             return (window = viewableWindow(x, "wanderlink")) != 0;
         },
-        180))
+        60))
         << wine.output("err");
     FrameCounter counter(x, window); // for where the machine itself stood still
     const Geometry g = geometry(x, window);
@@ -240,6 +348,9 @@ TEST(UnderWine, OpensDrawsAnswersTheMouseStartsInternetExplorerAndEndsOnEscape)
         EXPECT_EQ(argv[0], "ixplore.exe");
         EXPECT_TRUE(std::regex_match(argv[1], address)) << argv[1];
     }
+    // C:'s Internet Explorer, which stands for Wine's own, and never D:'s.
+    EXPECT_GE(wine.mapping("x86_64-windows/iexplore.exe"), 1);
+    EXPECT_EQ(wine.mapping(standIn), 0) << "D:'s Internet Explorer ran";
 
     // Frames keep to the display the window is on here too, as Windows names its rate: 801 of
     // them at 75 a second are 10.7 s, and the time between two browsers gives the frame rate:
@@ -283,4 +394,16 @@ TEST(UnderWine, OpensDrawsAnswersTheMouseStartsInternetExplorerAndEndsOnEscape)
 
     // The hint, once, with the line ending of a Windows console.
     EXPECT_EQ(wine.output("out"), "<escape> to exit\r\n");
+
+    // A silent uninstall, as package managers run it, takes away all the install made and
+    // nothing else, such as the browsers' cookies. It goes on from a copy of itself in Windows'
+    // temporary files, so it ends with the Wine server.
+    const std::set<std::string> kept = minus(contents(users), added);
+    EXPECT_TRUE(
+        wine.run({"sh", "-c", "wine \"$0\" /S && wineserver -w", installed + "uninstall.exe"}))
+        << wine.output("err");
+    const std::set<std::string> left = contents(users);
+    EXPECT_EQ(minus(left, kept), std::set<std::string>()) << "left behind";
+    EXPECT_EQ(minus(kept, left), std::set<std::string>()) << "taken besides";
+    EXPECT_FALSE(wine.run({"wine", "reg", "query", key}));
 }
