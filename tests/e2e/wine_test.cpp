@@ -221,6 +221,7 @@ TEST(UnderWine, InstallsDrawsAnswersTheMouseStartsInternetExplorerFromCAndUninst
             user = entry.path().filename();
     const std::string programs = user + "/AppData/Local/Programs";
     const std::string menu = user + "/AppData/Roaming/Microsoft/Windows/Start Menu/Programs";
+    const std::string installed = users + programs + "/wanderlink/";
     const std::set<std::string> added = minus(contents(users), untouched);
     EXPECT_EQ(added,
               (std::set<std::string>{
@@ -238,6 +239,11 @@ TEST(UnderWine, InstallsDrawsAnswersTheMouseStartsInternetExplorerFromCAndUninst
     ASSERT_TRUE(wine.run({"wine", "reg", "query", key})) << wine.output("err");
     const std::string entry = wine.output("out");
     const std::string uninstaller = "\"" + folder + "\\uninstall.exe\"";
+    std::uintmax_t bytes = 0; // what the folder holds, which Settings > Apps shows in KiB
+    for (const auto &file : std::filesystem::directory_iterator(installed))
+        bytes += file.file_size();
+    char kib[24];
+    std::snprintf(kib, sizeof kib, "0x%jx", bytes / 1024);
     for (const std::string &value :
          Arguments{"DisplayName    REG_SZ    wanderlink",
                    "DisplayVersion    REG_SZ    " WANDERLINK_VERSION,
@@ -246,23 +252,15 @@ TEST(UnderWine, InstallsDrawsAnswersTheMouseStartsInternetExplorerFromCAndUninst
                    "InstallLocation    REG_SZ    " + folder,
                    "UninstallString    REG_SZ    " + uninstaller,
                    "QuietUninstallString    REG_SZ    " + uninstaller + " /S",
+                   "EstimatedSize    REG_DWORD    " + std::string(kib),
                    "NoModify    REG_DWORD    0x1", "NoRepair    REG_DWORD    0x1"})
         EXPECT_NE(entry.find("    " + value + "\r\n"), std::string::npos)
             << value << " in " << entry;
-    // In KiB: what the folder holds.
-    std::uintmax_t bytes = 0;
-    for (const auto &file : std::filesystem::directory_iterator(users + programs + "/wanderlink"))
-        bytes += file.file_size();
-    std::smatch size;
-    ASSERT_TRUE(
-        std::regex_search(entry, size, std::regex("EstimatedSize    REG_DWORD    (0x[0-9a-f]+)")));
-    EXPECT_NEAR(std::stod(size[1]), bytes / 1024.0, 4);
 
     // Started from a drive D: of the test's own, which holds a stand-in where D: would have
     // Internet Explorer: a copy of the program, whose file any process that ran it would map.
     const std::string drive = wine.scratch + "/d";
     const std::string standIn = drive + "/Program Files/Internet Explorer/IEXPLORE.exe";
-    const std::string installed = users + programs + "/wanderlink/";
     std::filesystem::create_directories(drive + "/Program Files/Internet Explorer");
     std::filesystem::copy_file(installed + "wanderlink.exe", standIn);
     std::filesystem::create_directory_symlink(drive, wine.scratch + "/prefix/dosdevices/d:");
